@@ -1,0 +1,28 @@
+#pragma once
+// Seams for what tests must control: where the program's files live, the clock, the
+// event-loop turn, and the length of one service-wait pause unit.
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace vantrel {
+
+// The program directory: holds Osprel, the help document and the results files.
+// Defaults to the directory of the running executable.
+std::string programDirectory();
+void setProgramDirectory(const std::string& dir); // empty restores the default
+
+// The wall clock used for results-file names.
+std::chrono::system_clock::time_point now();
+void setClock(std::function<std::chrono::system_clock::time_point()> clock); // empty restores the real one
+
+// Gives the event loop one turn (the window program installs the real one; plain C++ code
+// defaults to doing nothing). Tests may install a counter.
+void yieldEvents();
+void setYieldFunction(std::function<void()> fn); // empty restores the no-op
+
+// One unit of the service wait's Pause, in microseconds (1000 by default: one millisecond).
+long long pauseUnitMicroseconds();
+void setPauseUnitMicroseconds(long long us);
+
+} // namespace vantrel
