@@ -10,7 +10,7 @@
 
 namespace platform {
 
-namespace lsa {
+namespace lsaconst {
 constexpr std::uint32_t PolicyAccessForRights = 0xA0000810;
 // SID_NAME_USE
 constexpr std::uint32_t SidTypeUser = 1;
@@ -21,7 +21,7 @@ constexpr std::uint32_t SidTypeWellKnownGroup = 5;
 constexpr std::uint32_t SidTypeDeletedAccount = 6;
 constexpr std::uint32_t SidTypeInvalid = 7;
 constexpr std::uint32_t SidTypeUnknown = 8;
-} // namespace lsa
+} // namespace lsaconst
 
 struct Sid {
     std::uint8_t revision = 1;
@@ -46,7 +46,7 @@ struct LsaReferencedDomain {
 
 // LSA_TRANSLATED_SID: use, relative id, index into the referenced domains (-1: none).
 struct LsaTranslatedSid {
-    std::uint32_t use = lsa::SidTypeUnknown;
+    std::uint32_t use = lsaconst::SidTypeUnknown;
     std::uint32_t relativeId = 0;
     std::int32_t domainIndex = -1;
 };
