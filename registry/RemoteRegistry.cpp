@@ -1,0 +1,183 @@
+#include "registry/RemoteRegistry.h"
+
+#include "common/Dialogs.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace vantrel {
+
+namespace {
+
+using platform::Handle;
+
+// Closes a registry handle when the call leaves, whichever way it leaves. Closing never
+// raises: a failure there must not hide the outcome the caller already has.
+class KeyCloser {
+  public:
+    KeyCloser() = default;
+    KeyCloser(const KeyCloser&) = delete;
+    KeyCloser& operator=(const KeyCloser&) = delete;
+    ~KeyCloser() { close(); }
+    void reset(Handle h) {
+        close();
+        handle_ = h;
+    }
+    void close() {
+        if (handle_ == 0) return;
+        Handle h = handle_;
+        handle_ = 0;
+        try {
+            platform::registry().RegCloseKey(h);
+        } catch (...) {
+        }
+    }
+
+  private:
+    Handle handle_ = 0;
+};
+
+enum class OpenMode { ReadWrite, Widest };
+
+// Reaches keyPath below root on machineName: the connection (when remote) and the open key.
+// Both are closed by the closers; returns the status of the step that failed, or 0.
+std::uint32_t reachKey(std::uint32_t root, const std::string& keyPath, const std::string& machineName,
+                       OpenMode mode, KeyCloser& connection, KeyCloser& key, Handle& opened) {
+    auto& reg = platform::registry();
+    Handle start = root;
+    if (!machineName.empty()) {
+        // A failed connection must never fall back to the local registry.
+        auto c = reg.RegConnectRegistry(machineName, root);
+        if (!c.ok()) return c.error;
+        start = c.value;
+        connection.reset(c.value);
+    }
+    auto k = mode == OpenMode::ReadWrite
+                 ? reg.RegOpenKeyEx(start, keyPath, 0, platform::reg::KeyReadWriteLink)
+                 : reg.RegOpenKey(start, keyPath);
+    if (!k.ok()) return k.error;
+    opened = k.value;
+    key.reset(k.value);
+    return 0;
+}
+
+void showOpenFailure(const std::string& where, std::uint32_t status) {
+    dialogs().message(Icon::Critical, "Error...", where + "::" + std::to_string(status), Buttons::Ok);
+}
+
+std::string renderValue(const platform::RegValueRead& read) {
+    // The platform fills a zeroed buffer of the read size; keep that picture so a short
+    // DWORD or an unterminated string reads as it would there.
+    std::array<unsigned char, RegistryReadBufferBytes> buffer{};
+    std::copy_n(read.data.begin(), std::min<std::size_t>(read.data.size(), buffer.size()), buffer.begin());
+    switch (read.type) {
+    case platform::reg::Sz: {
+        auto end = std::find(buffer.begin(), buffer.end(), 0);
+        return std::string(buffer.begin(), end);
+    }
+    case platform::reg::Dword: {
+        std::uint32_t v = std::uint32_t(buffer[0]) | std::uint32_t(buffer[1]) << 8 |
+                          std::uint32_t(buffer[2]) << 16 | std::uint32_t(buffer[3]) << 24;
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%X", v);
+        return std::string("&h") + hex;
+    }
+    default:
+        return {};
+    }
+}
+
+bool deleteTree(std::uint32_t root, const std::string& keyPath, const std::string& machineName) {
+    KeyCloser connection, key;
+    Handle opened = 0;
+    // Every level connects anew and opens its key by the full path from the root.
+    if (auto status = reachKey(root, keyPath, machineName, OpenMode::Widest, connection, key, opened)) {
+        key.close();
+        connection.close();
+        showOpenFailure("Error:DeleteRemoteKeyValue:", status);
+        return false;
+    }
+    auto& reg = platform::registry();
+    std::string lastDeleted;
+    bool haveLastDeleted = false;
+    for (;;) {
+        auto sub = reg.RegEnumKeyEx(opened, 0, RegistrySubkeyNameChars);
+        if (sub.error == platform::err::NoMoreItems) return reg.RegDeleteKey(opened, "") == 0;
+        if (sub.error != 0) return false;
+        // A child reported deleted must not come back at index 0; if it does, stop rather
+        // than loop for ever.
+        if (haveLastDeleted && sub.name == lastDeleted) return false;
+        if (!deleteTree(root, keyPath + "\\" + sub.name, machineName)) return false;
+        lastDeleted = sub.name;
+        haveLastDeleted = true;
+    }
+}
+
+} // namespace
+
+std::uint32_t ToHKeyLong(const std::string& hkeyString) {
+    if (hkeyString == "HKLM") return std::uint32_t(platform::reg::LocalMachine);
+    if (hkeyString == "HCU") return std::uint32_t(platform::reg::CurrentUser);
+    if (hkeyString == "HCR") return std::uint32_t(platform::reg::ClassesRoot);
+    return 0;
+}
+
+bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
+                       std::string& keyValue, const std::string& machineName) {
+    keyValue.clear();
+    try {
+        KeyCloser connection, key;
+        Handle opened = 0;
+        if (reachKey(root, keyPath, machineName, OpenMode::ReadWrite, connection, key, opened)) return false;
+        auto read = platform::registry().RegQueryValueEx(opened, valueName, RegistryReadBufferBytes);
+        if (read.error != 0) return false;
+        keyValue = renderValue(read);
+        return true;
+    } catch (const std::exception& e) {
+        keyValue.clear();
+        showErrorBox(e.what(), "GetRemoveKeyValue()");
+    } catch (...) {
+        keyValue.clear();
+        showErrorBox("Unknown error", "GetRemoveKeyValue()");
+    }
+    return false;
+}
+
+bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
+                       const std::string& value, const std::string& machineName) {
+    try {
+        KeyCloser connection, key;
+        Handle opened = 0;
+        if (auto status =
+                reachKey(root, keyPath, machineName, OpenMode::ReadWrite, connection, key, opened)) {
+            key.close();
+            connection.close();
+            showOpenFailure("Error:SetRemoteKey:", status);
+            return false;
+        }
+        // REG_SZ: the text and its terminating zero byte, counted.
+        std::vector<std::uint8_t> data(value.begin(), value.end());
+        data.push_back(0);
+        return platform::registry().RegSetValueEx(opened, valueName, platform::reg::Sz, data) == 0;
+    } catch (const std::exception& e) {
+        showErrorBox(e.what(), "SetRemoteKeyValue()");
+    } catch (...) {
+        showErrorBox("Unknown error", "SetRemoteKeyValue()");
+    }
+    return false;
+}
+
+bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName) {
+    try {
+        return deleteTree(root, keyPath, machineName);
+    } catch (const std::exception& e) {
+        showErrorBox(e.what(), "DeleteRemoteKeyValue()");
+    } catch (...) {
+        showErrorBox("Unknown error", "DeleteRemoteKeyValue()");
+    }
+    return false;
+}
+
+} // namespace vantrel

@@ -1,0 +1,33 @@
+#pragma once
+// Reading, writing and deleting in the registry of a machine on the network. Each call
+// connects by itself, closes what it opened and returns whether it worked. The read is
+// silent when the value cannot be reached; the write and the delete show a box when their
+// key cannot be opened; all three show the standard error box on an unexpected fault.
+#include <cstdint>
+#include <string>
+
+namespace vantrel {
+
+// "HKLM", "HCU" or "HCR" (exact, case included) to the platform's predefined root; 0 otherwise.
+std::uint32_t ToHKeyLong(const std::string& hkeyString);
+
+// machineName is "\\NAME"; the empty text means the local registry (no connection is made).
+
+// Reads one value and renders it: REG_SZ up to its first zero byte, REG_DWORD as "&h" and
+// upper-case hex, any other type as the empty text. On false keyValue is empty.
+bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
+                       std::string& keyValue, const std::string& machineName);
+
+// Stores value as REG_SZ under valueName, whatever type it had before.
+bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
+                       const std::string& value, const std::string& machineName);
+
+// Deletes the key at keyPath with every key below it, children first. True when all are gone.
+bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName);
+
+// The size of the read buffer, in bytes.
+constexpr std::uint32_t RegistryReadBufferBytes = 1024;
+// The subkey-name buffer of the delete's enumeration, in characters with the terminator.
+constexpr std::uint32_t RegistrySubkeyNameChars = 255;
+
+} // namespace vantrel
