@@ -1,8 +1,12 @@
 #pragma once
 // The client list: the check-box list widget `clientList` plus an index of its names kept
 // in step with every change, so the duplicate test never walks the list.
+#include <QCollator>
 #include <QObject>
 #include <QString>
+
+#include <map>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -11,7 +15,7 @@ namespace vantrel {
 
 class ClientList : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int MaxEntries = 32767;
 
     ClientList(QListWidget* list, QLabel* countLabel, QObject* parent = nullptr);
@@ -32,12 +36,45 @@ public:
     bool is_dup_list(const QString& name) const;
     // Sets the count label to the number of entries.
     void updateCountLabel();
+    // Ticks (true) or unticks every entry.
+    void SetAllTicks(bool value);
+    // The caption shown left of the count ("Current Client Systems: Found "). When none is
+    // given, the window's label named clientListLbl is used.
+    void setCaptionLabel(QLabel* caption) { captionLabel_ = caption; }
 
     QListWidget* widget() const { return list_; }
 
-private:
+  signals:
+    // A command (not the user's click) made `index` the current entry.
+    void currentSet(int index);
+
+  private:
+    struct KeyLess {
+        bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const {
+            return a.compare(b) < 0;
+        }
+    };
+
+    QCollatorSortKey keyOf(const QString& name) const;
+    void addKey(const QCollatorSortKey& key);
+    void dropKey(const QCollatorSortKey& key);
+    void rowsInserted(int first, int last);
+    void rowsAboutToBeRemoved(int first, int last);
+    void textsChanged(int first, int last);
+    void rebuildIndex();
+
     QListWidget* list_;
     QLabel* countLabel_;
+    QLabel* captionLabel_ = nullptr;
+
+    // The duplicate rule: two names are the same client when their collation keys are equal.
+    // The collator is the default locale's, ignoring letter case (ICU's secondary strength:
+    // case does not count, accents and every other difference do). In the C locale Qt's
+    // keys are the plain code units, so there names are case-folded before keying.
+    QCollator collator_;
+    bool foldBeforeKeying_ = false;
+    std::vector<QCollatorSortKey> rowKeys_;          // one per row, in row order
+    std::map<QCollatorSortKey, int, KeyLess> index_; // key -> number of rows holding it
 };
 
 } // namespace vantrel

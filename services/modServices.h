@@ -5,6 +5,7 @@
 #include "platform/Types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vantrel {
@@ -17,6 +18,8 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
 std::uint32_t WaitForService(platform::Handle service, std::uint32_t pendingState, std::string& errorText);
 // Sleeps `units` pause units (one millisecond each unless a test shortened the unit).
 void Pause(long long units);
+// Test seam: called with the unit count of every Pause before it sleeps; empty removes it.
+void setPauseObserver(std::function<void(long long units)> observer);
 std::string TrimAtNul(const std::string& text);
 void DirectoryTestLookup();
 

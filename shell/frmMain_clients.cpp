@@ -1,10 +1,100 @@
-// PLACEHOLDER: replaced by the area owner.
+// The client list commands: add, delete, refresh, tick all / none, the delete button's
+// tooltip and the double-click service query.
 #include "shell/frmMain.h"
 
-void frmMain::connectClients() {}
-void frmMain::butAddClient_Click() {}
-void frmMain::butDeletedItem_Click() {}
-void frmMain::butRefresh_Click() {}
-void frmMain::selectAllBut_Click() {}
-void frmMain::clearAllBut_Click() {}
-void frmMain::clientList_DblClick() {}
+#include "clients/ClientList.h"
+#include "common/Dialogs.h"
+#include "services/modServices.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <exception>
+
+namespace {
+
+// The delete button names the entry it would remove (none highlighted: nothing to name).
+void updateDeleteTooltip(frmMain& w) {
+    const int index = w.clients->current();
+    if (w.clients->count() > 0 && index >= 0)
+        w.butDeletedItem->setToolTip(QStringLiteral("Click to delete client: ") + w.clients->text(index));
+    else
+        w.butDeletedItem->setToolTip(QStringLiteral("Click to delete a client"));
+}
+
+} // namespace
+
+void frmMain::connectClients() {
+    connect(butAddClient, &QToolButton::clicked, this, [this] { butAddClient_Click(); });
+    connect(butDeletedItem, &QToolButton::clicked, this, [this] { butDeletedItem_Click(); });
+    connect(butRefresh, &QPushButton::clicked, this, [this] { butRefresh_Click(); });
+    connect(selectAllBut, &QPushButton::clicked, this, [this] { selectAllBut_Click(); });
+    connect(clearAllBut, &QPushButton::clicked, this, [this] { clearAllBut_Click(); });
+    connect(clientList, &QListWidget::itemClicked, this, [this] { updateDeleteTooltip(*this); });
+    connect(clientList, &QListWidget::itemDoubleClicked, this, [this] { clientList_DblClick(); });
+    connect(clients, &vantrel::ClientList::currentSet, this, [this] { updateDeleteTooltip(*this); });
+    clients->setCaptionLabel(clientListLbl);
+}
+
+void frmMain::butAddClient_Click() {
+    try {
+        const auto answer = vantrel::dialogs().input("Enter Client Name: ", "Enter Client Name", "");
+        if (!answer || answer->empty()) return;
+        const QString name = QString::fromStdString(*answer);
+        if (clients->is_dup_list(name)) return;
+        if (!clients->append(name))
+            vantrel::showErrorBox("The client list is full: it holds at most " +
+                                      std::to_string(vantrel::ClientList::MaxEntries) + " clients.",
+                                  "AddClient()");
+    } catch (const std::exception& e) {
+        vantrel::showErrorBox(e.what(), "AddClient()");
+    }
+}
+
+void frmMain::butDeletedItem_Click() {
+    try {
+        // The highlighted entry itself goes, even when another entry has the same text.
+        const int index = clients->current();
+        if (clients->count() < 1 || index < 0) return;
+        clients->removeAt(index);
+    } catch (const std::exception& e) {
+        vantrel::showErrorBox(e.what(), "DeletedItem()");
+    }
+}
+
+void frmMain::butRefresh_Click() {
+    clients->clear();
+    clientsFoundLbl->setText(QStringLiteral("0"));
+}
+
+void frmMain::selectAllBut_Click() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    clients->SetAllTicks(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void frmMain::clearAllBut_Click() {
+    clients->SetAllTicks(false);
+}
+
+void frmMain::clientList_DblClick() {
+    try {
+        const int index = clients->current();
+        if (clients->count() < 1 || index < 0) return;
+        const std::string service = serviceNameCombo->currentText().toStdString();
+        const std::string machine = clients->text(index).toStdString();
+        std::string errorText; // the query's reason is not shown: running or not is the answer
+        if (vantrel::IsServiceRunning(machine, service, errorText))
+            vantrel::dialogs().message(vantrel::Icon::Information, "Running...",
+                                       "Service: " + service + " is Running on " + machine);
+        else
+            vantrel::dialogs().message(vantrel::Icon::Exclamation, "Not running...",
+                                       "Service: " + service + " is NOT Running on " + machine);
+    } catch (const std::exception& e) {
+        vantrel::showErrorBox(e.what(), "ClientListDC()");
+    }
+}

@@ -1,0 +1,329 @@
+#include "services/modServices.h"
+
+#include "Version.h"
+#include "common/AppEnv.h"
+#include "common/Dialogs.h"
+#include "platform/Platform.h"
+#include "services/modErrorCodes.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+namespace vantrel {
+
+namespace {
+
+using platform::Handle;
+namespace svc = platform::svc;
+
+// The account DirectoryTestLookup binds to: the demonstration network's domain controller
+// and its ALBD service account.
+constexpr const char* DirectoryTestHost = "DC01";
+constexpr const char* DirectoryTestUser = "svc_albd";
+
+std::function<void(long long)> pauseObserver;
+
+// Leading and trailing blanks only, as the names are typed; tabs and other white space stay.
+std::string trimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+// Collects the outcome of one service procedure: the first failing step and the description
+// of the last unexpected fault. A fault skips only the statement that raised it; the
+// procedure carries on with what it still can (closing its handles above all).
+class Outcome {
+  public:
+    explicit Outcome(const char* procedure) : procedure_(procedure) {}
+
+    // Runs one statement; false when it raised.
+    template <class F> bool attempt(F&& statement) {
+        try {
+            statement();
+            return true;
+        } catch (const std::exception& e) {
+            fault_ = e.what();
+        } catch (...) {
+            fault_ = "Unknown error";
+        }
+        faulted_ = true;
+        return false;
+    }
+
+    void stepFailed(const char* step, std::uint32_t code) {
+        setFailure("Error::" + ServiceErrorText(static_cast<std::int32_t>(code)) + "::" + procedure_ + ":" +
+                   step);
+    }
+    void setFailure(std::string text) {
+        if (failed_) return; // the first failing step is the one reported
+        failed_ = true;
+        stepText_ = std::move(text);
+    }
+
+    bool ok() const { return !failed_ && !faulted_; }
+    std::string finished() const { return stepText_ + "::" + fault_; }
+
+  private:
+    const char* procedure_;
+    bool failed_ = false;
+    bool faulted_ = false;
+    std::string stepText_;
+    std::string fault_;
+};
+
+void closeHandle(Outcome& out, Handle& h) {
+    if (!h) return;
+    out.attempt([&] { platform::serviceControl().CloseServiceHandle(h); });
+    h = 0;
+}
+
+} // namespace
+
+void setPauseObserver(std::function<void(long long units)> observer) {
+    pauseObserver = std::move(observer);
+}
+
+void Pause(long long units) {
+    if (pauseObserver) pauseObserver(units);
+    if (units <= 0) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(units * pauseUnitMicroseconds()));
+}
+
+std::string TrimAtNul(const std::string& text) {
+    const auto nul = text.find('\0');
+    return nul == std::string::npos ? text : text.substr(0, nul);
+}
+
+std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText) {
+    Outcome out("WaitForService");
+    platform::ServiceStatus status;
+    bool haveStatus = false;
+
+    auto query = [&] {
+        bool read = false;
+        out.attempt([&] {
+            auto r = platform::serviceControl().QueryServiceStatusEx(service);
+            if (!r.ok()) {
+                out.stepFailed("QueryService", r.error);
+                return;
+            }
+            status = r.value;
+            haveStatus = read = true;
+        });
+        return read;
+    };
+
+    if (query()) {
+        using Clock = std::chrono::steady_clock;
+        auto lastProgress = Clock::now();
+        auto lastCheckPoint = status.checkPoint;
+        while (status.currentState == pendingState) {
+            // A tenth of the service's own estimate, but never hammer it nor doze for minutes.
+            const long long waitTime =
+                std::clamp<long long>(std::llround(status.waitHint / 10.0), 1000, 10000);
+            Pause(waitTime);
+            if (!query()) break;
+            if (status.checkPoint > lastCheckPoint) {
+                lastProgress = Clock::now();
+                lastCheckPoint = status.checkPoint;
+            } else if (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress)
+                           .count() > static_cast<long long>(status.waitHint)) {
+                out.setFailure("Service is not responding");
+                break;
+            }
+        }
+    }
+
+    errorText = out.ok() ? "No Error:3" : out.finished();
+    return haveStatus ? status.currentState : 0;
+}
+
+bool StartStopSericeWait(bool start, const std::string& machine, const std::string& service, bool wait,
+                         std::string& errorText) {
+    Outcome out("StartStopSericeWait");
+    const std::string machineName = trimBlanks(machine);
+    const std::string serviceName = trimBlanks(service);
+    Handle manager = 0;
+    Handle serviceHandle = 0;
+
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenSCManager(machineName, svc::ScManagerAllAccess);
+        if (r.ok())
+            manager = r.value;
+        else
+            out.stepFailed("OpenSCManager", r.error);
+    });
+    if (manager) {
+        out.attempt([&] {
+            auto r = platform::serviceControl().OpenService(manager, serviceName, svc::ServiceAllAccess);
+            if (r.ok())
+                serviceHandle = r.value;
+            else
+                out.stepFailed("OpenService", r.error);
+        });
+    }
+    if (serviceHandle) {
+        // Only the request decides the outcome; the wait merely holds the return until the
+        // service has settled, stalled or stopped answering.
+        out.attempt([&] {
+            auto& scm = platform::serviceControl();
+            std::string waitText;
+            if (start) {
+                if (auto e = scm.StartService(serviceHandle))
+                    out.stepFailed("StartService", e);
+                else if (wait)
+                    WaitForService(serviceHandle, svc::StartPending, waitText);
+            } else {
+                auto r = scm.ControlService(serviceHandle, svc::ControlStop);
+                if (!r.ok())
+                    out.stepFailed("ControlService", r.error);
+                else if (wait)
+                    WaitForService(serviceHandle, svc::StopPending, waitText);
+            }
+        });
+    }
+    closeHandle(out, serviceHandle);
+    closeHandle(out, manager);
+
+    errorText = out.ok() ? "No Error:4" : out.finished();
+    return out.ok();
+}
+
+bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
+                           const std::string& password, std::string& errorText, bool useDirectory) {
+    if (useDirectory) {
+        DirectoryTestLookup();
+        return false;
+    }
+
+    Outcome out("ChangeServicePassword");
+    const std::string machineName = trimBlanks(machine);
+    const std::string serviceName = trimBlanks(service);
+    Handle manager = 0;
+    Handle lock = 0;
+    Handle serviceHandle = 0;
+
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenSCManager(machineName, svc::ScManagerAllAccess);
+        if (r.ok())
+            manager = r.value;
+        else
+            out.stepFailed("OpenSCManager", r.error);
+    });
+    if (manager) {
+        out.attempt([&] {
+            auto r = platform::serviceControl().LockServiceDatabase(manager);
+            if (r.ok())
+                lock = r.value;
+            else
+                out.stepFailed("LockServiceDB", r.error);
+        });
+    }
+    if (lock) {
+        out.attempt([&] {
+            auto r = platform::serviceControl().OpenService(manager, serviceName, svc::ServiceAllAccess);
+            if (r.ok())
+                serviceHandle = r.value;
+            else
+                out.stepFailed("OpenService", r.error);
+        });
+    }
+    if (serviceHandle) {
+        out.attempt([&] {
+            platform::ServiceConfigChange change;
+            change.serviceStartName = trimBlanks(account);
+            change.password = trimBlanks(password);
+            if (auto e = platform::serviceControl().ChangeServiceConfig(serviceHandle, change))
+                out.stepFailed("ChangeServiceConfig", e);
+        });
+    }
+
+    // Never leave the machine's service database locked, whatever failed above.
+    closeHandle(out, serviceHandle);
+    if (lock) {
+        out.attempt([&] { platform::serviceControl().UnlockServiceDatabase(lock); });
+        lock = 0;
+    }
+    closeHandle(out, manager);
+
+    errorText = out.ok() ? "No Error:6" : out.finished();
+    return out.ok();
+}
+
+bool IsServiceRunning(const std::string& machine, const std::string& service, std::string& errorText) {
+    if (machine.empty() || machine.find('<') != std::string::npos) {
+        errorText = "Error: Invalid hostname";
+        return false;
+    }
+
+    Handle manager = 0;
+    std::string fault;
+    try {
+        auto& scm = platform::serviceControl();
+        auto opened = scm.OpenSCManager(machine, svc::ScManagerEnumerateService);
+        if (opened.ok()) {
+            manager = opened.value;
+            // Size probe over every Win32 service, then one buffer with a record to spare
+            // for the active ones.
+            auto probe = scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateAll, 0);
+            if (probe.error == platform::err::MoreData) {
+                const auto entries = std::llround(probe.bytesNeeded / double(svc::EnumRecordSize) + 1);
+                const auto bufferBytes = static_cast<std::uint32_t>(entries * svc::EnumRecordSize);
+                auto active =
+                    scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateActive, bufferBytes);
+                if (active.error == platform::err::Success) {
+                    // The key name itself, letter case and all: a name that is merely part of
+                    // another service's name or display name is a different service.
+                    const bool running =
+                        std::any_of(active.entries.begin(), active.entries.end(), [&](const auto& entry) {
+                            return TrimAtNul(entry.serviceName) == service;
+                        });
+                    const Handle done = manager;
+                    manager = 0;
+                    scm.CloseServiceHandle(done);
+                    return running;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        fault = e.what();
+    } catch (...) {
+        fault = "Unknown error";
+    }
+
+    if (manager) {
+        try {
+            platform::serviceControl().CloseServiceHandle(manager);
+        } catch (...) {
+            // The handle is gone with the broken layer; the failure is reported below.
+        }
+    }
+    errorText = "::" + fault;
+    return false;
+}
+
+void DirectoryTestLookup() {
+    const std::string path = std::string("LDAP://") + DirectoryTestHost + "/" + DirectoryTestUser + ",user";
+    std::string fault;
+    try {
+        auto user = platform::directory().BindUser(path);
+        if (user.ok) {
+            dialogs().message(Icon::None, VANTREL_APP_TITLE,
+                              "Desc =  " + user.description + "\r\nFullName = " + user.fullName);
+            return;
+        }
+        fault = user.errorDescription;
+    } catch (const std::exception& e) {
+        fault = e.what();
+    } catch (...) {
+        fault = "Unknown error";
+    }
+    dialogs().message(Icon::Critical, "Error...", "Error::" + fault + "\r\n");
+}
+
+} // namespace vantrel
