@@ -1,0 +1,56 @@
+#pragma once
+// The batch run over the ticked machines of the client list: update the service's logon
+// account (with stop, restart and the logon-as-a-service right), or start or stop it.
+// Plain C++: the window hands itself in through BatchHost, which is asked afresh at every
+// step, so whatever the user changes during the run is seen at the next machine and nothing
+// stale is ever held.
+#include <string>
+
+namespace vantrel {
+
+struct BatchInputs {
+    std::string action; // "update", "start" or "stop"
+    std::string service;
+    std::string account;
+    std::string password;
+};
+
+class BatchHost {
+  public:
+    virtual ~BatchHost() = default;
+
+    virtual BatchInputs inputs() = 0;
+    virtual bool waitForService() = 0;
+
+    // The client list, read at the moment of the call.
+    virtual int clientCount() = 0;
+    virtual bool clientTicked(int index) = 0;
+    virtual std::string clientText(int index) = 0;
+    // Highlights the entry at `index` when it still holds `machine`.
+    virtual void highlightClient(int index, const std::string& machine) = 0;
+
+    // The per-machine check boxes and the account text given to Osprel.
+    virtual bool grantLogonRight() = 0;
+    virtual bool useDirectory() = 0;
+    virtual bool stopAndRestart() = 0;
+    virtual std::string osprelAccount() = 0;
+
+    // Outputs. progressLine also gives the event loop a turn.
+    virtual void paneLine(const std::string& line) = 0;
+    virtual void progressLine(const std::string& line) = 0;
+    virtual void yield() = 0;
+    // Hourglass and progress window on; off again.
+    virtual void beginBusy(const std::string& progressText) = 0;
+    virtual void endBusy() = 0;
+
+    // Starts Osprel for `machine` and `account` and returns when it has ended.
+    virtual void grantWithOsprel(const std::string& machine, const std::string& account) = 0;
+
+    // True once the window is closing: the run stops at its next yield.
+    virtual bool stopRequested() = 0;
+};
+
+// The run behind the Execute button. Returns when the run has ended.
+void runBatch(BatchHost& host);
+
+} // namespace vantrel

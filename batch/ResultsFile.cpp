@@ -1,0 +1,111 @@
+#include "batch/ResultsFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace vantrel {
+
+std::string resultsFileName(std::chrono::system_clock::time_point when) {
+    std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%m%Y_%H%M%S", &local);
+    return std::string("_results") + stamp + ".csv";
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string resultsLine(const MachineResult& r) {
+    return csvField(r.machine) + "," + csvField(r.stopped) + "," + csvField(r.updated) + "," +
+           csvField(r.restarted) + "," + csvField(r.error);
+}
+
+namespace {
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// "x.csv" -> "x_2.csv" for n = 2.
+std::string numberedName(const std::string& name, int n) {
+    const std::string ext = ".csv";
+    std::string stem = name;
+    std::string tail;
+    if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) {
+        stem = name.substr(0, name.size() - ext.size());
+        tail = ext;
+    }
+    return stem + "_" + std::to_string(n) + tail;
+}
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+    throw std::runtime_error(what + " " + path + ": " + std::strerror(err));
+}
+
+} // namespace
+
+ResultsFile::ResultsFile(const std::string& directory, const std::string& name) {
+    // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
+    constexpr int MaxTries = 10000;
+    for (int n = 1; n <= MaxTries; ++n) {
+        std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
+        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            fd_ = fd;
+            path_ = candidate;
+            break;
+        }
+        if (errno != EEXIST) fail("Could not create the results file", candidate, errno);
+    }
+    if (fd_ < 0)
+        throw std::runtime_error("Could not create the results file: every name for " + name + " is taken");
+    writeLine(ResultsHeader);
+}
+
+ResultsFile::~ResultsFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ResultsFile::writeLine(const std::string& line) {
+    if (fd_ < 0) throw std::runtime_error("The results file " + path_ + " is closed");
+    std::string data = line + "\r\n";
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Could not write the results file", path_, errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    // Unbuffered writes already survive the program being killed; the sync makes the line
+    // survive the machine going down too.
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+        fail("Could not write the results file", path_, errno);
+}
+
+void ResultsFile::close() {
+    if (fd_ < 0) return;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) fail("Could not close the results file", path_, errno);
+}
+
+} // namespace vantrel

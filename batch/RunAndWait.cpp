@@ -1,0 +1,116 @@
+#include "batch/RunAndWait.h"
+
+#include "common/AppEnv.h"
+#include "common/Dialogs.h"
+
+#include "Version.h"
+
+#include <QEvent>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
+namespace vantrel {
+
+namespace {
+
+// Wakes the wait when the watched window is asked to close. The check runs just after the
+// close event has been handled, once the window has recorded the request.
+class CloseWatcher : public QObject {
+  public:
+    CloseWatcher(QEventLoop& loop, const std::function<bool()>& stopRequested, bool& stopped)
+        : loop_(loop), stopRequested_(stopRequested), stopped_(stopped) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            QTimer::singleShot(0, this, [this] {
+                if (stopRequested_ && stopRequested_()) {
+                    stopped_ = true;
+                    loop_.quit();
+                }
+            });
+        }
+        return false;
+    }
+
+  private:
+    QEventLoop& loop_;
+    const std::function<bool()>& stopRequested_;
+    bool& stopped_;
+};
+
+} // namespace
+
+QString displayCommandLine(const QString& program, const QStringList& arguments) {
+    auto shown = [](const QString& s) {
+        return s.isEmpty() || s.contains(QLatin1Char(' ')) ? QLatin1Char('"') + s + QLatin1Char('"') : s;
+    };
+    QString line = shown(program);
+    for (const QString& a : arguments)
+        line += QLatin1Char(' ') + shown(a);
+    return line;
+}
+
+RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObject* closeWatch,
+                      const std::function<bool()>& stopRequested) {
+    if (stopRequested && stopRequested()) return RunOutcome::Stopped;
+
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+
+    QEventLoop loop;
+    bool ended = false;
+    bool failedToStart = false;
+    bool stopped = false;
+    QString reason;
+    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+        ended = true;
+        loop.quit();
+    });
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        // A crash is followed by finished(); only a failed start ends the wait here.
+        if (error != QProcess::FailedToStart) return;
+        failedToStart = true;
+        reason = process.errorString();
+        loop.quit();
+    });
+    CloseWatcher watcher(loop, stopRequested, stopped);
+    if (closeWatch) closeWatch->installEventFilter(&watcher);
+
+    process.start();
+    // A failed start may be reported from inside start(); quit() before exec() would be lost.
+    if (!failedToStart && !ended) loop.exec();
+
+    if (closeWatch) closeWatch->removeEventFilter(&watcher);
+
+    if (failedToStart) {
+        dialogs().message(Icon::Critical, VANTREL_APP_TITLE,
+                          "ERROR: " + reason.toStdString() + "\r\n" + "Could not execute --> " +
+                              displayCommandLine(program, arguments).toStdString());
+        return RunOutcome::FailedToStart;
+    }
+    if (process.state() != QProcess::NotRunning) {
+        // Left the wait early: a stop was requested, or the application is quitting and took
+        // every event loop down with it. Either way the helper must not outlive us unreaped.
+        process.kill();
+        process.waitForFinished(-1);
+        return RunOutcome::Stopped;
+    }
+    return stopped && !ended ? RunOutcome::Stopped : RunOutcome::Finished;
+}
+
+QString osprelProgram() {
+    return QString::fromStdString(programDirectory()) + QStringLiteral("/Osprel");
+}
+
+QStringList osprelArguments(const QString& machine, const QString& account) {
+    return {QStringLiteral("\\\\") + machine, QStringLiteral("-u"), account, QStringLiteral("-p"),
+            QStringLiteral("SeServiceLogonRight")};
+}
+
+} // namespace vantrel
