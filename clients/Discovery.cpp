@@ -1,0 +1,60 @@
+#include "clients/Discovery.h"
+
+#include "clients/ClientList.h"
+#include "platform/Platform.h"
+
+#include <exception>
+
+namespace vantrel {
+
+std::uint32_t CriteriaToServerType(const QString& criterion) {
+    struct Criterion {
+        const char* text;
+        std::uint32_t mask;
+    };
+    static constexpr Criterion criteria[] = {
+        {"Local List Only", platform::sv::TypeLocalListOnly},
+        {"Workstation Only", platform::sv::TypeWorkstation},
+        {"Server Only", platform::sv::TypeServer},
+        {"All Systems", platform::sv::TypeAll},
+        {"Domain Controllers", platform::sv::TypeDomainCtrl},
+        {"Backup Domain Controllers", platform::sv::TypeDomainBakCtrl},
+    };
+    for (const auto& c : criteria)
+        if (criterion == QLatin1String(c.text)) return c.mask;
+    return 0;
+}
+
+namespace {
+// The record's name as the browser gave it: the UTF-16 units up to the first NUL.
+QString recordName(const std::u16string& name) {
+    const auto end = name.find(u'\0');
+    const auto length = end == std::u16string::npos ? name.size() : end;
+    return QString::fromUtf16(name.data(), static_cast<qsizetype>(length));
+}
+} // namespace
+
+int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& progress) {
+    progress.message(QStringLiteral("Searching Network...this may take a while"));
+    if (!progress.turn()) return 0;
+
+    platform::ServerEnumeration found;
+    try {
+        found = platform::network().NetServerEnum(mask);
+    } catch (const std::exception&) {
+        // A broken network layer is a failed enumeration: the list stays as it is, no message.
+        return 0;
+    }
+    if (found.error != 0) return static_cast<int>(found.servers.size());
+
+    progress.message(QStringLiteral("Populating list with clients found..."));
+    for (const auto& server : found.servers) {
+        if (!progress.turn()) break;
+        // The list holds at most MaxEntries names; whatever the browser returned beyond
+        // that cannot be shown.
+        if (!list.append(recordName(server.name))) break;
+    }
+    return static_cast<int>(found.servers.size());
+}
+
+} // namespace vantrel

@@ -1,0 +1,50 @@
+#pragma once
+// Host-list files: plain text, one machine name per line, read as UTF-8.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace vantrel {
+
+class ClientList;
+
+// Cuts a stream of bytes into lines. A line ends at CR LF, at CR alone or at LF alone (files
+// come from every kind of editor); the line-end bytes are not part of the line, and the last
+// line needs no line end. Bytes may arrive in chunks of any size, even splitting a CR LF.
+class HostLineSplitter {
+  public:
+    // Receives each complete line; returns false to stop.
+    using Sink = std::function<bool(QByteArrayView line)>;
+
+    // False when the sink asked to stop.
+    bool feed(QByteArrayView chunk, const Sink& sink);
+    // Hands over the last line if it had no line end. False when the sink asked to stop.
+    bool finish(const Sink& sink);
+
+  private:
+    QByteArray partial_;
+    bool lfClosesLine_ = false; // the previous chunk ended with CR: a leading LF belongs to it
+};
+
+// The names of a whole host file's bytes: UTF-8, invalid bytes replaced, a leading byte-order
+// mark dropped.
+QStringList SplitHostLines(QByteArrayView bytes);
+
+// True when `path` names an existing regular file. A lookup that fails for another reason than
+// the file's absence (a folder that may not be searched, ...) shows "Error determining file
+// exist --> " and counts as missing.
+bool FileExists(const QString& path);
+
+// Appends the names of the host file at `path` that the list does not hold yet (letter case
+// ignored), in file order. A missing file, a read error, or a list that fills up is reported
+// in a message box; names appended before stay.
+void ReadHostFile(const QString& path, ClientList& list);
+
+// Asks for a host file with the file-open dialog and reads it into the list; Cancel does
+// nothing.
+void DoLoadFromFile(ClientList& list);
+
+} // namespace vantrel
