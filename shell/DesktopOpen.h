@@ -1,0 +1,18 @@
+#pragma once
+// Hands a document or a web address to the desktop's default handler (a browser for an HTML
+// file or an address). Everything the program opens this way goes through here, so tests can
+// record the request instead of starting a browser.
+#include <QString>
+
+#include <functional>
+
+namespace vantrel {
+
+// Asks the desktop to open `target`: an absolute file path, or an address with a scheme. The
+// outcome is not reported; a target that cannot be opened is the handler's business.
+void desktopOpen(const QString& target);
+
+// Replaces the handler; an empty function restores the desktop's.
+void setDesktopOpener(std::function<void(const QString&)> opener);
+
+} // namespace vantrel
