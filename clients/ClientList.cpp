@@ -78,7 +78,14 @@ bool ClientList::append(const QString& name, bool ticked) {
 }
 
 void ClientList::removeAt(int index) {
+    // Qt would move the highlight to the neighbour; a removed entry leaves nothing
+    // highlighted, so a second delete click cannot take an entry the user never chose.
+    const bool wasCurrent = index >= 0 && index == current();
     delete list_->takeItem(index);
+    if (wasCurrent) {
+        list_->clearSelection();
+        list_->setCurrentItem(nullptr);
+    }
 }
 
 void ClientList::clear() {
