@@ -102,10 +102,10 @@ public:
     frmQuery* query();
     frmAbout* about();
     frmGettingHelp* gettingHelp();
-    bool hasProgress() const { return progress_ != nullptr; }
-    bool hasQuery() const { return query_ != nullptr; }
-    bool hasAbout() const { return about_ != nullptr; }
-    bool hasGettingHelp() const { return gettingHelp_ != nullptr; }
+    bool hasProgress() const { return !progress_.isNull(); }
+    bool hasQuery() const { return !query_.isNull(); }
+    bool hasAbout() const { return !about_.isNull(); }
+    bool hasGettingHelp() const { return !gettingHelp_.isNull(); }
 
     // ---- long commands ----
     // One guard shared by every long command (batch run, registry run, message run, list
