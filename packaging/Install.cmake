@@ -1,13 +1,10 @@
-# The help document beside the executables, and the rules of `cmake --install`.
+# The rules of `cmake --install`.
 #
 # Vantrel finds Osprel and its help document in its own directory and writes its results files
 # there, so the three programs and the help live together in one program directory
 # (<prefix>/lib/vantrel by default); <prefix>/bin gets links to the programs, which resolve to
 # that directory when started.
 include(GNUInstallDirs)
-
-# The build copies the help document next to the executables, where the program looks for it.
-configure_file(${CMAKE_SOURCE_DIR}/help/main.html ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help/main.html COPYONLY)
 
 set(VANTREL_INSTALL_PROGRAMDIR "lib/vantrel" CACHE STRING
     "Directory, under the install prefix, that holds Vantrel, Osprel, simnet and the help document")
@@ -44,5 +41,6 @@ endforeach()
 set(VANTREL_DESKTOP_EXEC "${CMAKE_INSTALL_FULL_BINDIR}/Vantrel")
 configure_file(${CMAKE_SOURCE_DIR}/packaging/vantrel.desktop.in ${CMAKE_BINARY_DIR}/packaging/vantrel.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/vantrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantrel.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The window's own icon, so the menu entry and the running window look alike.
+install(FILES ${CMAKE_SOURCE_DIR}/shell/resources/vantrel.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
