@@ -1,0 +1,37 @@
+#pragma once
+// The progress window: a moving bar and a one-line label that a long command shows while it
+// works. set_msg is the command's yield point. One instance, created by frmMain::progress().
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QTimer;
+
+class frmProgress : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmProgress(QWidget* parent = nullptr);
+
+    // ---- controls (objectName == member name) ----
+    QProgressBar* progressBar = nullptr;
+    QLabel* progressLbl = nullptr;
+    QTimer* progressTimer = nullptr;
+    QLabel* Image1 = nullptr;
+
+    // Shows the window (not modal) and starts the bar; a non-empty msg replaces the label.
+    void start_progress(const QString& msg = QString());
+    // Replaces the label, then lets every pending event run.
+    void set_msg(const QString& msg);
+    // Hides the window, stops the bar and shows it empty; the tick counter is kept.
+    void stop_progress();
+
+    // One timer tick: the counter climbs 1..99, wraps to 0, and the bar shows it.
+    void progressTimer_Timer();
+    qint16 counter() const { return counter_; }
+
+  private:
+    void buildControls();
+
+    qint16 counter_ = 0;
+    bool centred_ = false;
+};
