@@ -1,5 +1,91 @@
-// PLACEHOLDER: replaced by the area owner.
+// The Execute button of the service page: the batch run over the ticked machines.
+#include "batch/BatchRun.h"
+#include "batch/RunAndWait.h"
+#include "clients/ClientList.h"
+#include "common/AppEnv.h"
 #include "shell/frmMain.h"
+#include "shell/frmProgress.h"
 
-void frmMain::connectBatch() {}
-void frmMain::executeBut_Click() {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The window as the run sees it. Every answer is read from the controls at the moment it is
+// asked for, so the run follows the user's changes and never keeps a pointer into the list.
+class WindowBatchHost : public vantrel::BatchHost {
+  public:
+    explicit WindowBatchHost(frmMain& w) : w_(w) {}
+
+    vantrel::BatchInputs inputs() override {
+        return {w_.actionTypeCombo->currentText().toStdString(),
+                w_.serviceNameCombo->currentText().toStdString(), w_.serviceAccountTxt->text().toStdString(),
+                w_.passwdTxt->text().toStdString()};
+    }
+    bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
+
+    int clientCount() override { return w_.clients->count(); }
+    bool clientTicked(int index) override { return w_.clients->ticked(index); }
+    std::string clientText(int index) override { return w_.clients->text(index).toStdString(); }
+    void highlightClient(int index, const std::string& machine) override {
+        // The list may have changed while Osprel ran: highlight the machine where it is now.
+        const QString name = QString::fromStdString(machine);
+        const int count = w_.clients->count();
+        if (index < count && w_.clients->text(index) == name) {
+            w_.clients->setCurrent(index);
+            return;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (w_.clients->text(i) == name) {
+                w_.clients->setCurrent(i);
+                return;
+            }
+        }
+    }
+
+    bool grantLogonRight() override { return w_.cbEnableLogonAsService->isChecked(); }
+    bool useDirectory() override { return w_.checkboxUseActiveDirectory->isChecked(); }
+    bool stopAndRestart() override { return w_.checkboxStopStartService->isChecked(); }
+    std::string osprelAccount() override { return w_.serviceAccountTxt->text().toStdString(); }
+
+    void paneLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
+    void progressLine(const std::string& line) override {
+        w_.progress()->set_msg(QString::fromStdString(line));
+    }
+    void yield() override { vantrel::yieldEvents(); }
+    void beginBusy(const std::string& progressText) override {
+        w_.setCursor(Qt::WaitCursor);
+        w_.progress()->start_progress(QString::fromStdString(progressText));
+    }
+    void endBusy() override {
+        w_.progress()->stop_progress();
+        w_.unsetCursor();
+    }
+
+    void grantWithOsprel(const std::string& machine, const std::string& account) override {
+        vantrel::RunAndWait(
+            vantrel::osprelProgram(),
+            vantrel::osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)), &w_,
+            [this] { return w_.closeRequested(); });
+    }
+
+    bool stopRequested() override { return w_.closeRequested(); }
+
+  private:
+    frmMain& w_;
+};
+
+} // namespace
+
+void frmMain::connectBatch() {
+    connect(executeBut, &QPushButton::clicked, this, &frmMain::executeBut_Click);
+}
+
+void frmMain::executeBut_Click() {
+    LongCommand guard(*this);
+    if (!guard) return;
+    WindowBatchHost host(*this);
+    vantrel::runBatch(host);
+}
