@@ -2,6 +2,8 @@
 
 #include "clients/ClientList.h"
 
+#include <vector>
+
 namespace vantrel {
 
 bool PatternUsable(const QString& text) {
@@ -10,17 +12,42 @@ bool PatternUsable(const QString& text) {
 
 int RemoveByPattern(ClientList& list, const QString& pattern) {
     const QString lowered = pattern.toLower();
+    const int count = list.count();
+    std::vector<bool> matches(static_cast<size_t>(count));
     int removed = 0;
-    // Walk upwards; after a removal the entry that moved up into i is examined next, so
-    // neighbouring matches all go.
-    for (int i = 0; i < list.count();) {
+    for (int i = 0; i < count; ++i) {
         if (list.text(i).toLower().contains(lowered)) {
-            list.removeAt(i);
+            matches[static_cast<size_t>(i)] = true;
             ++removed;
-        } else {
-            ++i;
         }
     }
+    if (removed == 0) return 0;
+
+    // Each single removal shifts everything behind it, so a few go one by one (the list keeps
+    // its scroll position) and many at once by rebuilding the list from the entries that stay.
+    if (removed * 4 <= count) {
+        for (int i = count - 1; i >= 0; --i)
+            if (matches[static_cast<size_t>(i)]) list.removeAt(i);
+        return removed;
+    }
+
+    struct Kept {
+        QString name;
+        bool ticked;
+    };
+    std::vector<Kept> kept;
+    kept.reserve(static_cast<size_t>(count - removed));
+    const int current = list.current();
+    int keptCurrent = -1;
+    for (int i = 0; i < count; ++i) {
+        if (matches[static_cast<size_t>(i)]) continue;
+        if (i == current) keptCurrent = static_cast<int>(kept.size());
+        kept.push_back({list.text(i), list.ticked(i)});
+    }
+    list.clear();
+    for (const Kept& k : kept)
+        list.append(k.name, k.ticked);
+    if (keptCurrent >= 0) list.setCurrent(keptCurrent);
     return removed;
 }
 

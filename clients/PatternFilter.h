@@ -14,7 +14,8 @@ inline constexpr char patternPlaceholder[] = "<enter_pattern_here>";
 bool PatternUsable(const QString& text);
 
 // Removes every entry whose name contains `pattern`, letter case ignored (both sides lower-
-// cased), keeping the others in order with their ticks. Returns the number removed.
+// cased). The others keep their order, their ticks, and the highlight when the current entry
+// stays (a removed current entry leaves none). Returns the number removed.
 int RemoveByPattern(ClientList& list, const QString& pattern);
 
 // Makes the first entry at or after `start` whose name contains `pattern` (letter case
