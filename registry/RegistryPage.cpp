@@ -1,0 +1,144 @@
+#include "registry/RegistryPage.h"
+
+#include "clients/ClientList.h"
+#include "common/Dialogs.h"
+#include "registry/RemoteRegistry.h"
+#include "shell/frmMain.h"
+#include "shell/frmQuery.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace vantrel {
+
+const std::vector<RegistryPresetKey>& registryPresetKeys() {
+    static const std::vector<RegistryPresetKey> keys = {
+        {QStringLiteral("SOFTWARE\\Rational Software\\RSSetup\\Products\\wsbuEnterprise"),
+         {QStringLiteral("Build")}},
+        {QStringLiteral("SOFTWARE\\Atria\\ClearCase\\CurrentVersion"),
+         {QStringLiteral("AtriaRegy"), QStringLiteral("ClearCaseGroupName"),
+          QStringLiteral("ClearCaseMajorVersion"), QStringLiteral("HostData"),
+          QStringLiteral("InteropRegion"), QStringLiteral("LicenseHost"),
+          QStringLiteral("NetworkReleaseArea"), QStringLiteral("ProductHome"), QStringLiteral("Region"),
+          QStringLiteral("VobSchemaRev")}},
+        {QStringLiteral("SOFTWARE\\Atria\\ClearCase\\CurrentVersion\\ClearCase Explorer"),
+         {QStringLiteral("ViewsPage")}},
+        {QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"),
+         {QStringLiteral("AutoAdminLogon"), QStringLiteral("CachePrimaryDomain"),
+          QStringLiteral("DefaultDomainName"), QStringLiteral("DefaultUserName"),
+          QStringLiteral("LegalNoticeCaption"), QStringLiteral("LegalNoticeText"), QStringLiteral("Shell")}},
+        {QStringLiteral("SOFTWARE\\Rational Software\\Licensing\\1.0"),
+         {QStringLiteral("LicenseServerName")}},
+    };
+    return keys;
+}
+
+const RegistryPresetKey* findRegistryPresetKey(const QString& key) {
+    for (const auto& preset : registryPresetKeys())
+        if (preset.key == key) return &preset;
+    return nullptr;
+}
+
+const QStringList& registryRootNames() {
+    static const QStringList roots = {QStringLiteral("HKLM"), QStringLiteral("HCU"), QStringLiteral("HCR")};
+    return roots;
+}
+
+const QStringList& registryActions() {
+    static const QStringList actions = {QStringLiteral("QUERY"), QStringLiteral("UPDATE"),
+                                        QStringLiteral("CREATE"), QStringLiteral("DELETE")};
+    return actions;
+}
+
+void fillRegistryPage(frmMain& w) {
+    w.queryRegRootKeyValueCombo->addItems(registryRootNames());
+    w.queryRegRootKeyValueCombo->setCurrentIndex(0);
+
+    // A combo selects its first entry as soon as it has one; the key list starts with none
+    // chosen and its placeholder showing.
+    for (const auto& preset : registryPresetKeys())
+        w.queryRegKeyValueCombo->addItem(preset.key);
+    w.queryRegKeyValueCombo->setCurrentIndex(-1);
+    w.queryRegKeyValueCombo->setEditText(KeyPlaceholder);
+    if (w.queryRegSubKeyValueCombo->count() == 0 && w.queryRegSubKeyValueCombo->currentText().isEmpty())
+        w.queryRegSubKeyValueCombo->setEditText(ValueNamePlaceholder);
+    if (w.quickQueryRegValueTxt->text().isEmpty()) w.quickQueryRegValueTxt->setText(ValuePlaceholder);
+
+    w.quickQueryActionCombo->addItems(registryActions());
+    w.quickQueryActionCombo->setCurrentIndex(0);
+    // Selecting by program runs the handler too, even when the entry was already current.
+    w.quickQueryActionCombo_Click();
+}
+
+namespace {
+
+QString machineFor(frmMain& w, const QString& machineName) {
+    if (!machineName.isEmpty() && machineName != QLatin1String("NONE")) return machineName;
+    int current = w.clients->current();
+    // A single entry ticked without being highlighted (Select All does not move the
+    // highlight) is the machine meant.
+    if (current < 0 && w.clients->count() == 1) current = 0;
+    return current >= 0 ? w.clients->text(current) : QString();
+}
+
+void report(frmMain& w, const QString& line) {
+    w.query()->SetText(line + QStringLiteral("\r\n"), true);
+}
+
+} // namespace
+
+QString doQuickQuery(frmMain& w, bool displayResult, const QString& machineName) {
+    if (w.clients->count() == 0) return {};
+    const QString machine = machineFor(w, machineName);
+    if (machine.isEmpty()) return {};
+
+    const QString rootName = w.queryRegRootKeyValueCombo->currentText();
+    const QString keyPath = w.queryRegKeyValueCombo->currentText();
+    const QString valueName = w.queryRegSubKeyValueCombo->currentText();
+    const QString action = w.quickQueryActionCombo->currentText();
+    const std::uint32_t root = ToHKeyLong(rootName.toStdString());
+    // Always the remote form: an empty name would mean this computer's own registry.
+    const std::string remote = "\\\\" + machine.toStdString();
+
+    if (action == QLatin1String("UPDATE")) {
+        const QString value = w.quickQueryRegValueTxt->text();
+        if (value.isEmpty() || value == ValuePlaceholder) return {};
+        if (SetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value.toStdString(),
+                              remote) &&
+            displayResult)
+            report(w, QStringLiteral("Updated ") + machine + ':' + valueName + '=' + value);
+        return {};
+    }
+
+    if (action == QLatin1String("DELETE")) {
+        const QString fullKey = rootName + '\\' + keyPath + '\\' + valueName;
+        const QString text = QStringLiteral("W A R N I N G \r\n"
+                                            "You are about to delete the following key and all subkeys it "
+                                            "contains.\r\n") +
+                             fullKey + QStringLiteral("\r\n\r\nAre you sure you want to continue?\r\n");
+        QString line;
+        if (dialogs().message(Icon::Exclamation, "Confirm Deletion", text.toStdString(), Buttons::YesNo) ==
+            Answer::Yes) {
+            w.SetMsg(QStringLiteral("Deleting key --> ") + fullKey);
+            const bool deleted =
+                DeleteRemoteKeyValue(root, (keyPath + '\\' + valueName).toStdString(), remote);
+            // Only a deletion that worked is reported as one.
+            line = (deleted ? QStringLiteral("Deleted key for: ")
+                            : QStringLiteral("Could not delete key for: ")) +
+                   machine + ':' + valueName;
+        } else {
+            line = QStringLiteral("No changes to client: ") + machine;
+        }
+        report(w, line);
+        return {};
+    }
+
+    // QUERY, and CREATE, which has no work of its own and reads like QUERY.
+    std::string value;
+    if (!GetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value, remote)) return {};
+    const QString text = QString::fromStdString(value);
+    if (displayResult) report(w, machine + ':' + valueName + '=' + text);
+    return text;
+}
+
+} // namespace vantrel
