@@ -17,6 +17,9 @@ std::string defaultDatabasePath();
 // The file this process's platform calls use; empty restores the default. Tests call this.
 void useDatabase(const std::string& path);
 std::string currentDatabasePath();
+// Why the current file cannot be used (missing, unreadable, not a network, damaged); empty
+// when it can. While it cannot, every remote call fails as if the network were unreachable.
+std::string databaseProblem();
 
 // Replaces the whole network in the file (created when missing) with the JSON description.
 // Throws SimError naming the field for an invalid description; the file is then unchanged.

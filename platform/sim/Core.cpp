@@ -1,0 +1,121 @@
+#include "platform/sim/Core.h"
+
+#include "platform/sim/Text.h"
+
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+namespace platform::sim {
+
+std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
+    auto q = c.query("SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, "
+                     "timeout_ms FROM machines WHERE name = ?");
+    q.bind(1, name);
+    if (!q.step()) return std::nullopt;
+    MachineRow m;
+    m.id = q.integer(0);
+    m.name = q.text(1);
+    m.domain = q.text(2);
+    m.types = static_cast<std::uint32_t>(q.integer(3));
+    m.platformId = static_cast<std::uint32_t>(q.integer(4));
+    m.reachable = q.integer(5) != 0;
+    m.admin = q.integer(6) != 0;
+    m.messenger = q.integer(7) != 0;
+    m.latencyMs = static_cast<std::uint32_t>(q.integer(8));
+    m.timeoutMs = static_cast<std::uint32_t>(q.integer(9));
+    return m;
+}
+
+bool DbAccountSource::findDomain(const std::string& name, std::string& canonical, std::string& sid) {
+    auto q = conn.query("SELECT name, sid FROM domains WHERE name = ?");
+    q.bind(1, name);
+    if (!q.step()) return false;
+    canonical = q.text(0);
+    sid = q.text(1);
+    return true;
+}
+
+bool DbAccountSource::findAccount(const std::string& domain, const std::string& name, std::uint32_t& rid,
+                                  std::string& use) {
+    auto q = conn.query("SELECT a.rid, a.use FROM accounts a JOIN domains d ON d.id = a.domain_id "
+                        "WHERE d.name = ? AND a.name = ?");
+    q.bind(1, domain).bind(2, name);
+    if (!q.step()) return false;
+    rid = static_cast<std::uint32_t>(q.integer(0));
+    use = q.text(1);
+    return true;
+}
+
+std::string localHostName() {
+    char buf[256] = {};
+    if (gethostname(buf, sizeof buf - 1) != 0) return {};
+    return buf;
+}
+
+void sleepUnlocked(Guard& g, std::uint32_t ms) {
+    if (ms == 0) return;
+    g.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    g.lock();
+}
+
+Reach reachMachine(Guard& g, const std::string& machineName, bool needAdmin, MachineRow& machine,
+                   bool* unknownName) {
+    if (unknownName) *unknownName = false;
+    Connection* c = Store::instance().connection();
+    if (!c) return Reach::Unreachable;
+    std::optional<MachineRow> m;
+    try {
+        m = findMachine(*c, machineName);
+    } catch (const DbError& e) {
+        Store::instance().fail(e.what());
+        return Reach::Unreachable;
+    }
+    // A name the network does not know times out at once: there is no machine to wait for.
+    if (!m) {
+        if (unknownName) *unknownName = true;
+        return Reach::Unreachable;
+    }
+    if (!m->reachable) {
+        sleepUnlocked(g, m->timeoutMs);
+        return Reach::Unreachable;
+    }
+    sleepUnlocked(g, m->latencyMs);
+    if (needAdmin && !m->admin) return Reach::Denied;
+    machine = *m;
+    return Reach::Ok;
+}
+
+Connection& requireConnection() {
+    Connection* c = Store::instance().connection();
+    if (!c) throw FileUnusable{};
+    return *c;
+}
+
+Handle HandleTable::add(HandleEntry e) {
+    Handle h = next;
+    next += 4;
+    entries.emplace(h, std::move(e));
+    return h;
+}
+
+HandleEntry* HandleTable::find(Handle h, HandleKind kind) {
+    auto it = entries.find(h);
+    if (it == entries.end() || it->second.kind != kind) return nullptr;
+    return &it->second;
+}
+
+bool HandleTable::remove(Handle h, HandleKind kind) {
+    auto it = entries.find(h);
+    if (it == entries.end() || it->second.kind != kind) return false;
+    entries.erase(it);
+    return true;
+}
+
+HandleTable& handles() {
+    static HandleTable table;
+    return table;
+}
+
+} // namespace platform::sim

@@ -1,0 +1,104 @@
+#pragma once
+// What every simulated facility shares: the process-wide lock, the handle table, reaching a
+// machine (latency, timeouts, refusals) and the rows of machines and services.
+#include "platform/Types.h"
+#include "platform/sim/Model.h"
+#include "platform/sim/Store.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace platform::sim {
+
+using Guard = std::unique_lock<std::mutex>;
+
+struct MachineRow {
+    std::int64_t id = 0;
+    std::string name;
+    std::string domain;
+    std::uint32_t types = 0;
+    std::uint32_t platformId = 500;
+    bool reachable = true;
+    bool admin = true;
+    bool messenger = true;
+    std::uint32_t latencyMs = 0;
+    std::uint32_t timeoutMs = 0;
+};
+
+std::optional<MachineRow> findMachine(Connection& c, const std::string& name);
+// This computer's name, as the machine of the network that stands for it.
+std::string localHostName();
+
+// The network's domains and accounts as the file holds them.
+class DbAccountSource : public AccountSource {
+  public:
+    explicit DbAccountSource(Connection& c) : conn(c) {}
+    bool findDomain(const std::string& name, std::string& canonical, std::string& sid) override;
+    bool findAccount(const std::string& domain, const std::string& name, std::uint32_t& rid,
+                     std::string& use) override;
+
+  private:
+    Connection& conn;
+};
+
+enum class Reach { Ok, Unreachable, Denied };
+
+// Waits as the network would before a remote call answers: the machine's latency, or its
+// timeout when it cannot be reached (also when it is not in the network or the network file
+// cannot be used). Sleeps with the lock released. On Ok, machine holds the row read.
+// unknownName, when given, tells a name the network does not hold from one that is down.
+Reach reachMachine(Guard& g, const std::string& machineName, bool needAdmin, MachineRow& machine,
+                   bool* unknownName = nullptr);
+
+void sleepUnlocked(Guard& g, std::uint32_t ms);
+
+enum class HandleKind { ScManager, Service, ScLock, RegKey, LsaPolicy };
+
+struct HandleEntry {
+    HandleKind kind;
+    std::string machine; // the machine's name as the network spells it
+    std::string name;    // service name
+    std::string root;    // registry root: HKLM, HKU, HKCU, HKCR
+    std::string path;    // registry key path below the root; empty: the root itself
+    std::uint32_t access = 0;
+    bool local = false; // registry: reached without a connection
+};
+
+// Handles live in this process only, as Windows handles do.
+class HandleTable {
+  public:
+    Handle add(HandleEntry e);
+    HandleEntry* find(Handle h, HandleKind kind);
+    bool remove(Handle h, HandleKind kind);
+    std::size_t size() const { return entries.size(); }
+
+  private:
+    std::unordered_map<Handle, HandleEntry> entries;
+    Handle next = 0x10000;
+};
+
+HandleTable& handles();
+
+// Thrown inside a call when the file became unusable after the machine was reached; the
+// Store has already said why.
+struct FileUnusable {};
+// The open connection; throws FileUnusable when there is none.
+Connection& requireConnection();
+
+// Runs a facility's body; a file that fails in the middle of a call makes the call fail as an
+// unreachable network would, with the reason reported by the Store.
+template <class F, class R> R guarded(F&& body, R unreachable) {
+    try {
+        return body();
+    } catch (const DbError& e) {
+        Store::instance().fail(e.what());
+        return unreachable;
+    } catch (const FileUnusable&) {
+        return unreachable;
+    }
+}
+
+} // namespace platform::sim

@@ -1,0 +1,403 @@
+// The service control managers of the simulated machines.
+#include "platform/sim/Backend.h"
+#include "platform/sim/Core.h"
+#include "platform/sim/Text.h"
+
+#include <unistd.h>
+
+namespace platform::sim {
+
+namespace {
+
+constexpr std::uint32_t InvalidServiceControl = 1052;
+constexpr std::uint32_t InvalidServiceLock = 1071;
+constexpr std::uint32_t ServiceAcceptStop = 0x1;
+
+struct ServiceRow {
+    std::int64_t id = 0;
+    std::int64_t machineId = 0;
+    std::string machineDomain;
+    std::string name;
+    std::string displayName;
+    std::string start;
+    std::string account;
+    std::string password;
+    bool fail = false;
+    LiveState live;
+};
+
+std::optional<ServiceRow> readService(Connection& c, const std::string& machine, const std::string& service,
+                                      std::int64_t now) {
+    auto q =
+        c.query("SELECT s.id, s.machine_id, m.domain, s.name, s.display_name, s.start, s.state, s.since_ms, "
+                "s.account, s.password, s.start_ms, s.stop_ms, s.wait_hint_ms, s.hang, s.fail "
+                "FROM services s JOIN machines m ON m.id = s.machine_id WHERE m.name = ? AND s.name = ?");
+    q.bind(1, machine).bind(2, service);
+    if (!q.step()) return std::nullopt;
+    ServiceRow r;
+    r.id = q.integer(0);
+    r.machineId = q.integer(1);
+    r.machineDomain = q.text(2);
+    r.name = q.text(3);
+    r.displayName = q.text(4);
+    r.start = q.text(5);
+    r.account = q.text(8);
+    r.password = q.text(9);
+    r.fail = q.integer(14) != 0;
+    r.live = liveState(q.text(6), q.integer(7), static_cast<std::uint32_t>(q.integer(10)),
+                       static_cast<std::uint32_t>(q.integer(11)), static_cast<std::uint32_t>(q.integer(12)),
+                       q.integer(13) != 0, now);
+    return r;
+}
+
+ServiceStatus toStatus(const ServiceRow& r) {
+    ServiceStatus s;
+    s.serviceType = svc::ServiceWin32OwnProcess;
+    s.currentState = r.live.state;
+    s.controlsAccepted = r.live.state == svc::Running ? ServiceAcceptStop : 0;
+    s.checkPoint = r.live.checkPoint;
+    s.waitHint = r.live.waitHint;
+    // A stable made-up process id while the service has a process.
+    s.processId = r.live.state == svc::Stopped ? 0 : static_cast<std::uint32_t>(1000 + 4 * (r.id % 100000));
+    return s;
+}
+
+bool isPending(std::uint32_t state) {
+    return state == svc::StartPending || state == svc::StopPending;
+}
+
+// The account a service starts under must be able to log on: LocalSystem and the NT AUTHORITY
+// accounts always can; a domain user must exist, be enabled, have this password and hold the
+// right to log on as a service on this machine.
+bool canLogOn(Connection& c, const ServiceRow& r) {
+    const std::string& account = r.account;
+    if (account.empty() || isBuiltinServiceAccount(account) || equalsNoCase(account, ".\\LocalSystem") ||
+        equalsNoCase(account.substr(0, 13), "NT AUTHORITY\\"))
+        return true;
+    auto slash = account.find('\\');
+    if (slash == std::string::npos) return false;
+    auto q = c.query("SELECT d.sid, a.rid, a.use, a.password, a.disabled FROM accounts a "
+                     "JOIN domains d ON d.id = a.domain_id WHERE d.name = ? AND a.name = ?");
+    q.bind(1, account.substr(0, slash)).bind(2, account.substr(slash + 1));
+    if (!q.step()) return false;
+    if (q.text(2) != "user" || q.integer(4) != 0 || q.text(3) != r.password) return false;
+    Sid sid;
+    if (!parseSid(q.text(0), sid)) return false;
+    sid.subAuthorities.push_back(static_cast<std::uint32_t>(q.integer(1)));
+    const std::string sidText = sidToString(sid);
+    auto has = [&](const char* right) {
+        auto h = c.query("SELECT 1 FROM rights WHERE machine_id = ? AND sid = ? AND right_name = ?");
+        h.bind(1, r.machineId).bind(2, sidText).bind(3, std::string(right));
+        return h.step();
+    };
+    return has("SeServiceLogonRight") && !has("SeDenyServiceLogonRight");
+}
+
+std::int64_t ownStartTicks() {
+    static const std::int64_t ticks = processStartTicks(getpid());
+    return ticks;
+}
+
+class SimServiceControl : public ServiceControl {
+  public:
+    Result<Handle> OpenSCManager(const std::string& machine, std::uint32_t access) override {
+        Guard g(Store::instance().mutex());
+        std::string name = stripUncPrefix(machine);
+        if (name.empty()) name = localHostName();
+        MachineRow m;
+        switch (reachMachine(g, name, true, m)) {
+        case Reach::Unreachable:
+            return {0, err::RpcServerUnavailable};
+        case Reach::Denied:
+            return {0, err::AccessDenied};
+        case Reach::Ok:
+            break;
+        }
+        HandleEntry e{HandleKind::ScManager, m.name, {}, {}, {}, access, false};
+        return {handles().add(std::move(e)), 0};
+    }
+
+    Result<Handle> OpenService(Handle manager, const std::string& serviceName,
+                               std::uint32_t access) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
+        if (!mgr) return {0, err::InvalidHandle};
+        const std::string machine = mgr->machine;
+        MachineRow m;
+        if (reachMachine(g, machine, false, m) != Reach::Ok) return {0, err::RpcServerUnavailable};
+        return guarded(
+            [&]() -> Result<Handle> {
+                Connection& c = requireConnection();
+                auto row = readService(c, machine, serviceName, nowMs());
+                if (!row) return {0, err::ServiceDoesNotExist};
+                HandleEntry e{HandleKind::Service, machine, row->name, {}, {}, access, false};
+                return {handles().add(std::move(e)), 0};
+            },
+            Result<Handle>{0, err::RpcServerUnavailable});
+    }
+
+    std::uint32_t StartService(Handle service) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* h = handles().find(service, HandleKind::Service);
+        if (!h) return err::InvalidHandle;
+        const HandleEntry e = *h;
+        MachineRow m;
+        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        return guarded(
+            [&]() -> std::uint32_t {
+                Connection& c = requireConnection();
+                Transaction t(c, true);
+                const std::int64_t now = nowMs();
+                auto row = readService(c, e.machine, e.name, now);
+                if (!row) return err::InvalidHandle;
+                if (row->start == "disabled") return err::ServiceDisabled;
+                if (row->live.state != svc::Stopped) return err::ServiceAlreadyRunning;
+                if (!canLogOn(c, *row)) return err::ServiceLogonFailed;
+                if (row->fail) return err::ProcessAborted;
+                c.query("UPDATE services SET state = 'start_pending', since_ms = ? WHERE id = ?")
+                    .bind(1, now)
+                    .bind(2, row->id)
+                    .run();
+                t.commit();
+                return err::Success;
+            },
+            err::RpcServerUnavailable);
+    }
+
+    Result<ServiceStatus> ControlService(Handle service, std::uint32_t control) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* h = handles().find(service, HandleKind::Service);
+        if (!h) return {{}, err::InvalidHandle};
+        const HandleEntry e = *h;
+        MachineRow m;
+        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return {{}, err::RpcServerUnavailable};
+        return guarded(
+            [&]() -> Result<ServiceStatus> {
+                Connection& c = requireConnection();
+                Transaction t(c, true);
+                const std::int64_t now = nowMs();
+                auto row = readService(c, e.machine, e.name, now);
+                if (!row) return {{}, err::InvalidHandle};
+                if (row->live.state == svc::Stopped) return {toStatus(*row), err::ServiceNotActive};
+                if (control == 4) return {toStatus(*row), err::Success}; // SERVICE_CONTROL_INTERROGATE
+                if (control != svc::ControlStop) return {toStatus(*row), InvalidServiceControl};
+                if (isPending(row->live.state)) return {toStatus(*row), err::ServiceCannotAcceptControl};
+                c.query("UPDATE services SET state = 'stop_pending', since_ms = ? WHERE id = ?")
+                    .bind(1, now)
+                    .bind(2, row->id)
+                    .run();
+                t.commit();
+                auto after = readService(c, e.machine, e.name, now);
+                return {after ? toStatus(*after) : ServiceStatus{}, err::Success};
+            },
+            Result<ServiceStatus>{{}, err::RpcServerUnavailable});
+    }
+
+    Result<ServiceStatus> QueryServiceStatusEx(Handle service) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* h = handles().find(service, HandleKind::Service);
+        if (!h) return {{}, err::InvalidHandle};
+        const HandleEntry e = *h;
+        MachineRow m;
+        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return {{}, err::RpcServerUnavailable};
+        return guarded(
+            [&]() -> Result<ServiceStatus> {
+                Connection& c = requireConnection();
+                auto row = readService(c, e.machine, e.name, nowMs());
+                if (!row) return {{}, err::InvalidHandle};
+                return {toStatus(*row), err::Success};
+            },
+            Result<ServiceStatus>{{}, err::RpcServerUnavailable});
+    }
+
+    std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* h = handles().find(service, HandleKind::Service);
+        if (!h) return err::InvalidHandle;
+        const HandleEntry e = *h;
+        const bool typeOk = change.serviceType == svc::NoChange || change.serviceType == 0x10 ||
+                            change.serviceType == 0x20 || change.serviceType == 0x110 ||
+                            change.serviceType == 0x120;
+        const bool startOk =
+            change.startType == svc::NoChange || (change.startType >= 2 && change.startType <= 4);
+        const bool errorOk = change.errorControl == svc::NoChange || change.errorControl <= 3;
+        if (!typeOk || !startOk || !errorOk) return err::InvalidParameter;
+        MachineRow m;
+        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        return guarded(
+            [&]() -> std::uint32_t {
+                Connection& c = requireConnection();
+                Transaction t(c, true);
+                auto row = readService(c, e.machine, e.name, nowMs());
+                if (!row) return err::InvalidHandle;
+                std::string account = row->account;
+                std::string password = change.password ? *change.password : row->password;
+                if (change.serviceStartName) {
+                    account = *change.serviceStartName;
+                    if (isBuiltinServiceAccount(account)) {
+                        password.clear(); // these accounts have no password
+                    } else {
+                        // Only an existing domain user may run a service: DOMAIN\name.
+                        auto slash = account.find('\\');
+                        if (slash == std::string::npos) return err::InvalidServiceAccount;
+                        auto q = c.query("SELECT a.use FROM accounts a JOIN domains d ON d.id = a.domain_id "
+                                         "WHERE d.name = ? AND a.name = ?");
+                        q.bind(1, account.substr(0, slash)).bind(2, account.substr(slash + 1));
+                        if (!q.step() || q.text(0) != "user") return err::InvalidServiceAccount;
+                    }
+                }
+                std::string start = row->start;
+                if (change.startType == 2) start = "auto";
+                if (change.startType == 3) start = "demand";
+                if (change.startType == 4) start = "disabled";
+                c.query("UPDATE services SET account = ?, password = ?, start = ?, display_name = ? WHERE id "
+                        "= ?")
+                    .bind(1, account)
+                    .bind(2, password)
+                    .bind(3, start)
+                    .bind(4, change.displayName ? *change.displayName : row->displayName)
+                    .bind(5, row->id)
+                    .run();
+                t.commit();
+                return err::Success;
+            },
+            err::RpcServerUnavailable);
+    }
+
+    Result<Handle> LockServiceDatabase(Handle manager) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
+        if (!mgr) return {0, err::InvalidHandle};
+        const std::string machine = mgr->machine;
+        MachineRow m;
+        if (reachMachine(g, machine, false, m) != Reach::Ok) return {0, err::RpcServerUnavailable};
+        return guarded(
+            [&]() -> Result<Handle> {
+                Connection& c = requireConnection();
+                Transaction t(c, true);
+                auto id = c.query("SELECT id FROM machines WHERE name = ?");
+                id.bind(1, machine);
+                if (!id.step()) return {0, err::RpcServerUnavailable};
+                const std::int64_t machineId = id.integer(0);
+                {
+                    auto q = c.query("SELECT pid, pid_start FROM scm_locks WHERE machine_id = ?");
+                    q.bind(1, machineId);
+                    // A lock whose holder has ended is stale: Windows releases it with the process.
+                    if (q.step() && processAlive(q.integer(0), q.integer(1)))
+                        return {0, err::ServiceDatabaseLocked};
+                }
+                c.query(
+                     "INSERT OR REPLACE INTO scm_locks(machine_id, pid, pid_start, since_ms) VALUES(?,?,?,?)")
+                    .bind(1, machineId)
+                    .bind(2, std::int64_t(getpid()))
+                    .bind(3, ownStartTicks())
+                    .bind(4, nowMs())
+                    .run();
+                t.commit();
+                HandleEntry e{HandleKind::ScLock, machine, {}, {}, {}, 0, false};
+                return {handles().add(std::move(e)), 0};
+            },
+            Result<Handle>{0, err::RpcServerUnavailable});
+    }
+
+    std::uint32_t UnlockServiceDatabase(Handle lock) override {
+        Guard g(Store::instance().mutex());
+        const HandleEntry* h = handles().find(lock, HandleKind::ScLock);
+        if (!h) return InvalidServiceLock;
+        const std::string machine = h->machine;
+        handles().remove(lock, HandleKind::ScLock);
+        MachineRow m;
+        // Should the machine be gone now, the lock dies with this process like any stale lock.
+        if (reachMachine(g, machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        return guarded(
+            [&]() -> std::uint32_t {
+                Connection& c = requireConnection();
+                Transaction t(c, true);
+                c.query("DELETE FROM scm_locks WHERE machine_id = (SELECT id FROM machines WHERE name = ?) "
+                        "AND pid = ?")
+                    .bind(1, machine)
+                    .bind(2, std::int64_t(getpid()))
+                    .run();
+                t.commit();
+                return err::Success;
+            },
+            err::RpcServerUnavailable);
+    }
+
+    ServiceEnumeration EnumServicesStatus(Handle manager, std::uint32_t serviceType,
+                                          std::uint32_t serviceState, std::uint32_t bufferBytes) override {
+        Guard g(Store::instance().mutex());
+        ServiceEnumeration out;
+        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
+        if (!mgr) {
+            out.error = err::InvalidHandle;
+            return out;
+        }
+        if (serviceState < svc::StateActive || serviceState > svc::StateAll) {
+            out.error = err::InvalidParameter;
+            return out;
+        }
+        const std::string machine = mgr->machine;
+        MachineRow m;
+        if (reachMachine(g, machine, false, m) != Reach::Ok) {
+            out.error = err::RpcServerUnavailable;
+            return out;
+        }
+        if ((serviceType & svc::ServiceWin32) == 0) return out; // drivers only: the network has none
+        ServiceEnumeration failed;
+        failed.error = err::RpcServerUnavailable;
+        return guarded(
+            [&]() -> ServiceEnumeration {
+                Connection& c = requireConnection();
+                Transaction t(c, false);
+                const std::int64_t now = nowMs();
+                std::vector<std::string> names;
+                {
+                    // The service control manager lists services in the order of their names.
+                    auto q = c.query("SELECT s.name FROM services s JOIN machines m ON m.id = s.machine_id "
+                                     "WHERE m.name = ? ORDER BY s.name COLLATE NOCASE, s.name");
+                    q.bind(1, machine);
+                    while (q.step())
+                        names.push_back(q.text(0));
+                }
+                std::uint64_t used = 0;
+                for (const auto& n : names) {
+                    auto row = readService(c, machine, n, now);
+                    if (!row) continue;
+                    const bool active = row->live.state != svc::Stopped;
+                    if ((active && !(serviceState & svc::StateActive)) ||
+                        (!active && !(serviceState & svc::StateInactive)))
+                        continue;
+                    const std::uint64_t size =
+                        svc::EnumRecordSize + row->name.size() + 1 + row->displayName.size() + 1;
+                    if (out.error == 0 && used + size <= bufferBytes) {
+                        used += size;
+                        out.entries.push_back(ServiceEntry{row->name, row->displayName, toStatus(*row)});
+                    } else {
+                        out.error = err::MoreData;
+                        out.bytesNeeded = static_cast<std::uint32_t>(
+                            std::min<std::uint64_t>(out.bytesNeeded + size, 0xFFFFFFFFull));
+                    }
+                }
+                t.commit();
+                return out;
+            },
+            failed);
+    }
+
+    std::uint32_t CloseServiceHandle(Handle handle) override {
+        Guard g(Store::instance().mutex());
+        if (handles().remove(handle, HandleKind::Service) || handles().remove(handle, HandleKind::ScManager))
+            return err::Success;
+        return err::InvalidHandle;
+    }
+};
+
+} // namespace
+
+ServiceControl& simServiceControl() {
+    static SimServiceControl instance;
+    return instance;
+}
+
+} // namespace platform::sim

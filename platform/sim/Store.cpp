@@ -1,0 +1,328 @@
+#include "platform/sim/Store.h"
+
+#include "platform/sim/SimNetwork.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::sim {
+
+namespace {
+[[noreturn]] void throwDb(sqlite3* db, int rc) {
+    std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    throw DbError(rc, msg);
+}
+
+// Every table of the network. Names compare without regard to ASCII letter case, as on
+// Windows; rows keep the case they were given. Rows are kept in insertion order (id), which
+// is the order of the description (browser order for machines).
+const char* const Schema = R"sql(
+CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE domains(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE UNIQUE,
+  sid TEXT NOT NULL, controller TEXT NOT NULL);
+CREATE TABLE accounts(id INTEGER PRIMARY KEY, domain_id INTEGER NOT NULL,
+  name TEXT NOT NULL COLLATE NOCASE, rid INTEGER NOT NULL, use TEXT NOT NULL,
+  password TEXT NOT NULL, description TEXT NOT NULL, full_name TEXT NOT NULL,
+  disabled INTEGER NOT NULL, UNIQUE(domain_id, name));
+CREATE TABLE machines(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE UNIQUE,
+  domain TEXT NOT NULL, types INTEGER NOT NULL, platform_id INTEGER NOT NULL,
+  reachable INTEGER NOT NULL, admin INTEGER NOT NULL, messenger INTEGER NOT NULL,
+  latency_ms INTEGER NOT NULL, timeout_ms INTEGER NOT NULL);
+CREATE TABLE services(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL,
+  name TEXT NOT NULL COLLATE NOCASE, display_name TEXT NOT NULL, start TEXT NOT NULL,
+  state TEXT NOT NULL, since_ms INTEGER NOT NULL, account TEXT NOT NULL, password TEXT NOT NULL,
+  start_ms INTEGER NOT NULL, stop_ms INTEGER NOT NULL, wait_hint_ms INTEGER NOT NULL,
+  hang INTEGER NOT NULL, fail INTEGER NOT NULL, UNIQUE(machine_id, name));
+CREATE TABLE reg_keys(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL, root TEXT NOT NULL,
+  path TEXT NOT NULL COLLATE NOCASE, parent TEXT NOT NULL COLLATE NOCASE,
+  name TEXT NOT NULL COLLATE NOCASE, denied INTEGER NOT NULL, UNIQUE(machine_id, root, path));
+CREATE INDEX reg_keys_children ON reg_keys(machine_id, root, parent, name);
+CREATE TABLE reg_values(id INTEGER PRIMARY KEY, key_id INTEGER NOT NULL,
+  name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,
+  UNIQUE(key_id, name));
+CREATE TABLE rights(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL, sid TEXT NOT NULL,
+  right_name TEXT NOT NULL COLLATE NOCASE, UNIQUE(machine_id, sid, right_name));
+CREATE TABLE messages(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL, text TEXT NOT NULL);
+CREATE INDEX messages_machine ON messages(machine_id);
+CREATE TABLE licence_servers(id INTEGER PRIMARY KEY, host TEXT NOT NULL COLLATE NOCASE UNIQUE);
+CREATE TABLE licence_clients(id INTEGER PRIMARY KEY, server_id INTEGER NOT NULL, name TEXT NOT NULL);
+CREATE INDEX licence_clients_server ON licence_clients(server_id);
+CREATE TABLE scm_locks(machine_id INTEGER PRIMARY KEY, pid INTEGER NOT NULL,
+  pid_start INTEGER NOT NULL, since_ms INTEGER NOT NULL);
+)sql";
+} // namespace
+
+// ---- Statement ----
+
+Statement::~Statement() {
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+}
+
+Statement& Statement::bind(int index, std::int64_t value) {
+    int rc = sqlite3_bind_int64(s, index, value);
+    if (rc != SQLITE_OK) throwDb(sqlite3_db_handle(s), rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, const std::string& value) {
+    int rc = sqlite3_bind_text(s, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) throwDb(sqlite3_db_handle(s), rc);
+    return *this;
+}
+
+Statement& Statement::bindBlob(int index, const std::vector<std::uint8_t>& value) {
+    // A zero-length blob must stay a blob, not NULL, so pass a valid pointer.
+    static const std::uint8_t none = 0;
+    int rc = sqlite3_bind_blob(s, index, value.empty() ? &none : value.data(), static_cast<int>(value.size()),
+                               SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) throwDb(sqlite3_db_handle(s), rc);
+    return *this;
+}
+
+bool Statement::step() {
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throwDb(sqlite3_db_handle(s), rc);
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+std::string Statement::text(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    int n = sqlite3_column_bytes(s, column);
+    return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::vector<std::uint8_t> Statement::blob(int column) const {
+    const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, column));
+    int n = sqlite3_column_bytes(s, column);
+    return p ? std::vector<std::uint8_t>(p, p + n) : std::vector<std::uint8_t>();
+}
+
+// ---- Connection ----
+
+Connection::Connection(const std::string& path, bool create) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        db = nullptr;
+        throw DbError(rc, msg);
+    }
+    sqlite3_extended_result_codes(db, 0);
+    // Writers of other processes hold the file only for one short transaction; wait for them.
+    sqlite3_busy_timeout(db, 60000);
+}
+
+Connection::~Connection() {
+    for (auto& [sql, stmt] : cache)
+        sqlite3_finalize(stmt);
+    if (db) sqlite3_close(db);
+}
+
+Statement Connection::query(const char* sql) {
+    auto it = cache.find(sql);
+    if (it == cache.end()) {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK) throwDb(db, rc);
+        it = cache.emplace(sql, stmt).first;
+    }
+    return Statement(it->second);
+}
+
+void Connection::exec(const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        throw DbError(rc, msg);
+    }
+}
+
+void Connection::verifyFormat() {
+    std::string format, version;
+    {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, "SELECT key, value FROM meta WHERE key IN ('format','version')", -1,
+                                    &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            std::string msg = sqlite3_errmsg(db);
+            sqlite3_finalize(stmt);
+            if (rc == SQLITE_ERROR)
+                throw DbError(SQLITE_NOTADB, "it holds no simulated network (" + msg + ")");
+            throw DbError(rc, msg);
+        }
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            std::string key = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            const char* v = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+            (key == "format" ? format : version) = v ? v : "";
+        }
+        std::string msg = sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) throw DbError(rc, msg);
+    }
+    if (format != FormatName) throw DbError(SQLITE_NOTADB, "it holds no simulated network");
+    if (version != FormatVersion)
+        throw DbError(SQLITE_NOTADB,
+                      "its format version " + version + " is not the supported " + FormatVersion);
+    // Catch damage in pages the first query did not touch before any call relies on them.
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) throwDb(db, rc);
+    std::string verdict;
+    if ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const char* v = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        verdict = v ? v : "";
+    }
+    std::string msg = sqlite3_errmsg(db);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw DbError(rc, msg);
+    if (verdict != "ok") throw DbError(SQLITE_CORRUPT, "it is damaged (" + verdict + ")");
+}
+
+void Connection::createSchema() {
+    exec("PRAGMA journal_mode=WAL");
+    exec(Schema);
+    exec(std::string("INSERT INTO meta(key, value) VALUES('format','") + FormatName + "'),('version','" +
+         FormatVersion + "')");
+}
+
+// ---- Transaction ----
+
+Transaction::Transaction(Connection& c, bool write) : conn(c) {
+    conn.query(write ? "BEGIN IMMEDIATE" : "BEGIN").run();
+}
+
+Transaction::~Transaction() {
+    if (!done) sqlite3_exec(conn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit() {
+    conn.query("COMMIT").run();
+    done = true;
+}
+
+// ---- Store ----
+
+Store& Store::instance() {
+    static Store store;
+    return store;
+}
+
+std::string Store::path() const {
+    return overridePath.empty() ? defaultDatabasePath() : overridePath;
+}
+
+void Store::setPath(const std::string& p) {
+    overridePath = p;
+    // The next call opens the chosen file afresh, even when the path is the same one: a test
+    // may have replaced the file under it.
+    conn.reset();
+    connPath.clear();
+    reportedProblem.clear();
+}
+
+Connection* Store::connection() {
+    const std::string p = path();
+    if (conn && connPid != getpid()) {
+        // A forked child shares the parent's file locks; it must open its own connection.
+        conn->abandon();
+        conn.reset();
+    }
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) {
+        conn.reset();
+        report("the network file " + p + " does not exist");
+        return nullptr;
+    }
+    if (conn && (connPath != p || st.st_dev != connDev || st.st_ino != connIno)) conn.reset();
+    if (conn) return conn.get();
+    try {
+        auto c = std::make_unique<Connection>(p, false);
+        c->verifyFormat();
+        c->exec("PRAGMA synchronous=NORMAL");
+        conn = std::move(c);
+        connPath = p;
+        connDev = st.st_dev;
+        connIno = st.st_ino;
+        connPid = getpid();
+        lastProblem.clear();
+        reportedProblem.clear();
+        return conn.get();
+    } catch (const DbError& e) {
+        report("the network file " + p + " cannot be used: " + e.what());
+        return nullptr;
+    }
+}
+
+void Store::fail(const std::string& problem) {
+    conn.reset();
+    report("the network file " + path() + " failed: " + problem);
+}
+
+void Store::report(const std::string& problem) {
+    lastProblem = problem;
+    if (problem == reportedProblem) return;
+    reportedProblem = problem;
+    // Every remote call now fails as if the network were down; say once why.
+    std::fprintf(stderr, "simnet: %s; every machine counts as unreachable\n", problem.c_str());
+}
+
+// ---- time and processes ----
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+// Fields after the command name in /proc/<pid>/stat; empty when the process does not exist.
+std::vector<std::string> statFields(std::int64_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!in || !std::getline(in, line)) return {};
+    auto close = line.rfind(')');
+    if (close == std::string::npos) return {};
+    std::istringstream rest(line.substr(close + 1));
+    std::vector<std::string> fields;
+    for (std::string f; rest >> f;)
+        fields.push_back(f);
+    return fields; // fields[0] is the state (field 3), fields[19] the start time (field 22)
+}
+} // namespace
+
+std::int64_t processStartTicks(std::int64_t pid) {
+    auto f = statFields(pid);
+    if (f.size() < 20) return 0;
+    try {
+        return std::stoll(f[19]);
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool processAlive(std::int64_t pid, std::int64_t startTicks) {
+    if (pid <= 0) return false;
+    auto f = statFields(pid);
+    if (f.size() < 20) return false;
+    if (f[0] == "Z" || f[0] == "X") return false;
+    try {
+        return startTicks == 0 || std::stoll(f[19]) == startTicks;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace platform::sim
