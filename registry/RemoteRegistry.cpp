@@ -171,6 +171,12 @@ bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
 
 bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName) {
     try {
+        // A path naming no key below the root would open the root itself and empty it whole
+        // before failing to delete it: refuse it before anything is touched.
+        if (keyPath.find_first_not_of('\\') == std::string::npos) {
+            showOpenFailure("Error:DeleteRemoteKeyValue:", platform::err::InvalidParameter);
+            return false;
+        }
         return deleteTree(root, keyPath, machineName);
     } catch (const std::exception& e) {
         showErrorBox(e.what(), "DeleteRemoteKeyValue()");

@@ -23,6 +23,7 @@ bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
                        const std::string& value, const std::string& machineName);
 
 // Deletes the key at keyPath with every key below it, children first. True when all are gone.
+// A path naming no key below the root (empty, or backslashes only) is refused with status 87.
 bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName);
 
 // The size of the read buffer, in bytes.
