@@ -65,8 +65,9 @@ void createNetworkFile(const std::string& path, const NetworkDesc& net) {
     try {
         {
             Connection c(tmp, true);
-            c.createSchema();
+            c.exec("PRAGMA journal_mode=WAL");
             Transaction t(c, true);
+            c.createSchema();
             writeNetwork(c, net);
             t.commit();
         }

@@ -122,6 +122,8 @@ Connection::Connection(const std::string& path, bool create) {
     sqlite3_extended_result_codes(db, 0);
     // Writers of other processes hold the file only for one short transaction; wait for them.
     sqlite3_busy_timeout(db, 60000);
+    // With a write-ahead log this keeps every commit consistent and syncs only at checkpoints.
+    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
 }
 
 Connection::~Connection() {
@@ -193,7 +195,6 @@ void Connection::verifyFormat() {
 }
 
 void Connection::createSchema() {
-    exec("PRAGMA journal_mode=WAL");
     exec(Schema);
     exec(std::string("INSERT INTO meta(key, value) VALUES('format','") + FormatName + "'),('version','" +
          FormatVersion + "')");
@@ -252,7 +253,6 @@ Connection* Store::connection() {
     try {
         auto c = std::make_unique<Connection>(p, false);
         c->verifyFormat();
-        c->exec("PRAGMA synchronous=NORMAL");
         conn = std::move(c);
         connPath = p;
         connDev = st.st_dev;

@@ -59,6 +59,7 @@ class Connection {
     void exec(const std::string& sql);
     // Throws DbError unless the file holds a network of this program's format.
     void verifyFormat();
+    // The tables of a new file; call inside the transaction that fills them.
     void createSchema();
     // Forget the handle without closing it (a child after fork must not touch it).
     void abandon() {
