@@ -42,7 +42,6 @@ class WindowMessageHost : public vantrel::MessageRunHost {
 // back the same instance.
 void showModal(QWidget* window) {
     window->show();
-    window->raise();
     window->activateWindow();
 }
 
