@@ -2,7 +2,10 @@
 // The small network the Osprel tests run against: one domain with one account of each use,
 // a second domain whose identifier authority needs more than 32 bits, and machines that are
 // reachable, unreachable and refusing. Every delay is zero so the tests stay quick.
+#include "common/SimFixture.h"
+
 #include <QByteArray>
+#include <QStringList>
 
 namespace rightstest {
 
@@ -38,6 +41,21 @@ inline const char* const NetworkJson = R"json({
 // "%-30.30s " of a name: padded with blanks or cut to 30 bytes, then one blank.
 inline QByteArray column(const QByteArray& name) {
     return name.leftJustified(30, ' ', true) + ' ';
+}
+
+// The accounts (in lower case, sorted) that hold a right on a machine, as the network's dump
+// shows them.
+inline QStringList accountsHolding(const simtest::SimNetworkFile& net, const std::string& machine,
+                                   const std::string& right) {
+    QStringList accounts;
+    const nlohmann::json m = net.machine(machine);
+    if (m.is_null() || !m.contains("rights")) return accounts;
+    for (const auto& entry : m["rights"])
+        for (const auto& held : entry["rights"])
+            if (held == right)
+                accounts << QString::fromStdString(entry["account"].get<std::string>()).toLower();
+    accounts.sort();
+    return accounts;
 }
 
 } // namespace rightstest

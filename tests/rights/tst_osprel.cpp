@@ -3,13 +3,8 @@
 #include "RightsNetwork.h"
 
 #include "platform/Platform.h"
-#include "platform/sim/SimNetwork.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using rightstest::column;
@@ -55,14 +50,13 @@ struct Run {
 class tst_Osprel : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString database;
+    simtest::SimNetworkFile net{rightstest::NetworkJson};
     QString program;
 
     Run osprel(const QStringList& args) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("SIMNET_DB", database);
+        env.insert("SIMNET_DB", QString::fromStdString(net.path()));
         process.setProcessEnvironment(env);
         process.start(program, args);
         if (!process.waitForFinished(60000)) {
@@ -73,23 +67,6 @@ class tst_Osprel : public QObject {
         run.output = process.readAllStandardOutput();
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         return run;
-    }
-
-    // The rights the simulated network holds on one machine, by account name in lower case.
-    QMap<QString, QStringList> rightsOn(const QString& machine) {
-        const auto dump = QJsonDocument::fromJson(
-            QByteArray::fromStdString(platform::sim::dumpNetwork(database.toStdString())));
-        QMap<QString, QStringList> held;
-        for (const auto& m : dump.object().value("machines").toArray()) {
-            if (m.toObject().value("name").toString().compare(machine, Qt::CaseInsensitive) != 0) continue;
-            for (const auto& entry : m.toObject().value("rights").toArray()) {
-                QStringList rights;
-                for (const auto& r : entry.toObject().value("rights").toArray())
-                    rights << r.toString();
-                held[entry.toObject().value("account").toString().toLower()] = rights;
-            }
-        }
-        return held;
     }
 
     std::uint32_t startAlbd(const std::string& machine) {
@@ -108,16 +85,12 @@ class tst_Osprel : public QObject {
 
   private slots:
     void initTestCase() {
-        QVERIFY(dir.isValid());
-        database = dir.filePath("rights.db");
+        QVERIFY2(net.isValid(), net.error().c_str());
         program = qEnvironmentVariable("VANTREL_BIN_DIR") + "/Osprel";
         QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
-        platform::sim::useDatabase(database.toStdString());
     }
 
-    void init() { platform::sim::loadNetwork(database.toStdString(), rightstest::NetworkJson); }
-
-    void cleanupTestCase() { platform::sim::useDatabase(""); }
+    void init() { QVERIFY(net.load(rightstest::NetworkJson)); }
 
     void output_data() {
         QTest::addColumn<QStringList>("args");
@@ -293,10 +266,9 @@ class tst_Osprel : public QObject {
         const Run run = osprel({"\\\\WS001", "-u", "CORP\\svc_albd", "-p", "SeServiceLogonRight"});
         QCOMPARE(run.exitCode, 0);
 
-        const auto held = rightsOn("WS001");
-        QVERIFY2(held.value("corp\\svc_albd").contains("SeServiceLogonRight"),
-                 qPrintable(QStringList(held.keys()).join(", ")));
-        QVERIFY(rightsOn("DC01").isEmpty());
+        QCOMPARE(rightstest::accountsHolding(net, "WS001", "SeServiceLogonRight"),
+                 QStringList{"corp\\svc_albd"});
+        QCOMPARE(rightstest::accountsHolding(net, "DC01", "SeServiceLogonRight"), QStringList{});
         QCOMPARE(startAlbd("WS001"), platform::err::Success);
     }
 };

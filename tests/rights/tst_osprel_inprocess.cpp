@@ -4,14 +4,9 @@
 #include "RightsNetwork.h"
 
 #include "platform/Platform.h"
-#include "platform/sim/SimNetwork.h"
 #include "rights/Osprel.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -104,41 +99,20 @@ const QString CorpSid = QString::fromLatin1(rightstest::CorpSid);
 class tst_OsprelInProcess : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::string database;
+    simtest::SimNetworkFile net{rightstest::NetworkJson};
     std::unique_ptr<RecordingLsa> lsa;
 
-    QStringList accountsHolding(const QString& machine, const QString& right) {
-        const auto dump =
-            QJsonDocument::fromJson(QByteArray::fromStdString(platform::sim::dumpNetwork(database)));
-        QStringList accounts;
-        for (const auto& m : dump.object().value("machines").toArray()) {
-            if (m.toObject().value("name").toString().compare(machine, Qt::CaseInsensitive) != 0) continue;
-            for (const auto& entry : m.toObject().value("rights").toArray())
-                if (entry.toObject().value("rights").toArray().contains(right))
-                    accounts << entry.toObject().value("account").toString().toLower();
-        }
-        accounts.sort();
-        return accounts;
-    }
-
   private slots:
-    void initTestCase() {
-        QVERIFY(dir.isValid());
-        database = dir.filePath("rights.db").toStdString();
-        platform::sim::useDatabase(database);
-    }
+    void initTestCase() { QVERIFY2(net.isValid(), net.error().c_str()); }
 
     void init() {
-        platform::sim::loadNetwork(database, rightstest::NetworkJson);
+        QVERIFY(net.load(rightstest::NetworkJson));
         platform::setLsa(nullptr);
         lsa = std::make_unique<RecordingLsa>(platform::lsa());
         platform::setLsa(lsa.get());
     }
 
     void cleanup() { platform::setLsa(nullptr); }
-
-    void cleanupTestCase() { platform::sim::useDatabase(""); }
 
     void callsReachingTheLsa_data() {
         QTest::addColumn<QList<QByteArray>>("args");
@@ -194,7 +168,8 @@ class tst_OsprelInProcess : public QObject {
                  outcome.output.constData());
         QCOMPARE(lsa->calls.filter("add ").size(), 2);
         QCOMPARE(lsa->closed, lsa->opened);
-        QCOMPARE(accountsHolding("WS001", "SeServiceLogonRight"), QStringList{"corp\\svc_albd"});
+        QCOMPARE(rightstest::accountsHolding(net, "WS001", "SeServiceLogonRight"),
+                 QStringList{"corp\\svc_albd"});
     }
 
     // A user, group, alias or well-known group the LSA names without a usable referenced
