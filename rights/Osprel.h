@@ -8,6 +8,15 @@
 // Runs Osprel with a C-style argument vector (argv[0] is the program name) and writes every
 // line to out. Returns the exit code: 0 when all accounts were processed, 1 otherwise.
 // Any argument vector is accepted, including argc 0 and null entries.
+//
+// Beyond the usual lines:
+// - A computer, account or privilege name longer than 255 UTF-16 units (what its 512-byte
+//   buffer holds) is refused before any LSA call: "'NAME': account name longer than 255
+//   characters." (or "computer name", "privilege name"), exit 1.
+// - A user, group, alias or well-known group the LSA hands back without a usable referenced
+//   domain prints "no domain" in the first pass and "no SID, skipped" in the second.
+// - The name column is printf's "%-30.30s": it counts bytes of the name as typed.
+// - A fault of the platform itself prints "Osprel: " and its description, exit 1.
 int osprelMain(int argc, char** argv, std::FILE* out);
 
 namespace osprel {
