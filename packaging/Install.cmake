@@ -8,11 +8,6 @@ include(GNUInstallDirs)
 
 set(VANTREL_INSTALL_PROGRAMDIR "lib/vantrel" CACHE STRING
     "Directory, under the install prefix, that holds Vantrel, Osprel, simnet and the help document")
-if(IS_ABSOLUTE "${VANTREL_INSTALL_PROGRAMDIR}")
-  set(_vantrel_programdir_full "${VANTREL_INSTALL_PROGRAMDIR}")
-else()
-  set(_vantrel_programdir_full "${CMAKE_INSTALL_PREFIX}/${VANTREL_INSTALL_PROGRAMDIR}")
-endif()
 
 set(_vantrel_programs)
 foreach(_program Vantrel Osprel simnet)
@@ -23,24 +18,31 @@ endforeach()
 
 install(TARGETS ${_vantrel_programs} RUNTIME DESTINATION ${VANTREL_INSTALL_PROGRAMDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/help/main.html DESTINATION ${VANTREL_INSTALL_PROGRAMDIR}/help)
-install(FILES ${CMAKE_SOURCE_DIR}/help/main.html DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/help/main.html DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vantrel)
 
-# Links in bin/: relative, so the installed tree can be moved or packaged through DESTDIR.
-file(RELATIVE_PATH _vantrel_bin_to_programdir "${CMAKE_INSTALL_FULL_BINDIR}" "${_vantrel_programdir_full}")
-foreach(_program ${_vantrel_programs})
-  install(CODE "
-    set(_dir \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}\")
-    file(MAKE_DIRECTORY \"\${_dir}\")
-    file(REMOVE \"\${_dir}/${_program}\")
-    file(CREATE_LINK \"${_vantrel_bin_to_programdir}/${_program}\" \"\${_dir}/${_program}\" SYMBOLIC)
-    message(STATUS \"Installing: \${_dir}/${_program} -> ${_vantrel_bin_to_programdir}/${_program}\")
-  ")
-endforeach()
+# Links in bin/, relative, worked out when installing so that `--prefix` and DESTDIR are honoured.
+install(CODE "
+  set(_vantrel_bindir \"${CMAKE_INSTALL_BINDIR}\")
+  set(_vantrel_programdir \"${VANTREL_INSTALL_PROGRAMDIR}\")
+  set(_vantrel_programs \"${_vantrel_programs}\")
+")
+install(CODE [[
+  foreach(_var _vantrel_bindir _vantrel_programdir)
+    if(NOT IS_ABSOLUTE "${${_var}}")
+      set(${_var} "${CMAKE_INSTALL_PREFIX}/${${_var}}")
+    endif()
+  endforeach()
+  file(RELATIVE_PATH _vantrel_rel "${_vantrel_bindir}" "${_vantrel_programdir}")
+  set(_vantrel_linkdir "$ENV{DESTDIR}${_vantrel_bindir}")
+  file(MAKE_DIRECTORY "${_vantrel_linkdir}")
+  foreach(_program IN LISTS _vantrel_programs)
+    file(REMOVE "${_vantrel_linkdir}/${_program}")
+    file(CREATE_LINK "${_vantrel_rel}/${_program}" "${_vantrel_linkdir}/${_program}" SYMBOLIC)
+    message(STATUS "Installing: ${_vantrel_linkdir}/${_program} -> ${_vantrel_rel}/${_program}")
+  endforeach()
+]])
 
-# Desktop menu entry and icon.
-set(VANTREL_DESKTOP_EXEC "${CMAKE_INSTALL_FULL_BINDIR}/Vantrel")
-configure_file(${CMAKE_SOURCE_DIR}/packaging/vantrel.desktop.in ${CMAKE_BINARY_DIR}/packaging/vantrel.desktop @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/vantrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-# The window's own icon, so the menu entry and the running window look alike.
+# Desktop menu entry and icon (the window's own icon, so the entry and the window look alike).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/shell/resources/vantrel.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
