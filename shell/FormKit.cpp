@@ -75,6 +75,8 @@ QFont baseFont() {
                    QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(8.25);
+    // Stated outright, so a widget inside a bold frame does not inherit the frame's weight.
+    f.setWeight(QFont::Normal);
     return f;
 }
 

@@ -1,0 +1,417 @@
+// The main window as a user meets it: its state after start-up, where every control sits, the
+// tab order, the page switch, the action-type and masking rules.
+#include "Version.h"
+#include "common/AppEnv.h"
+#include "common/Dialogs.h"
+#include "shell/FormKit.h"
+#include "shell/ShellWidgets.h"
+#include "shell/frmMain.h"
+#include "shell/modMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using vantrel::form::twipsRect;
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+
+    vantrel::ScriptedDialogs boxes;
+    std::unique_ptr<frmMain> w;
+
+    template <typename T = QWidget> T* control(const char* name) {
+        auto* c = w->findChild<T*>(QLatin1String(name));
+        if (!c) qFatal("no control named %s", name);
+        return c;
+    }
+
+  private slots:
+    void initTestCase() {
+        vantrel::setDialogs(&boxes);
+        vantrel::setYieldFunction([] { QCoreApplication::processEvents(); });
+    }
+    void cleanupTestCase() {
+        vantrel::setYieldFunction({});
+        vantrel::setDialogs(nullptr);
+    }
+    void init() {
+        boxes.clear();
+        w.reset(vantrel::Main([] { return false; }));
+        QVERIFY(w);
+    }
+    void cleanup() { w.reset(); }
+
+    void startupState() {
+        QCOMPARE(w->windowTitle(), QStringLiteral("Vantrel - " VANTREL_WEB_ADDRESS " - ") +
+                                       QStringLiteral(VANTREL_VERSION_STRING));
+        QVERIFY(w->isVisible());
+        QVERIFY(boxes.shown.empty());
+
+        // Service page up, registry page down, the switch pointing forward.
+        QVERIFY(w->serviceInfoFrame->isVisible());
+        QVERIFY(!w->frameRegistry->isVisible());
+        QCOMPARE(w->changeQueryMethodBut->text(), QStringLiteral("8"));
+        QCOMPARE(w->changeQueryMethodBut->toolTip(), QStringLiteral("Switch to Registry Query/Update page"));
+
+        QCOMPARE(w->searchCriteriaCombo->count(), 11);
+        QCOMPARE(w->searchCriteriaCombo->currentIndex(), 0);
+        QCOMPARE(w->searchCriteriaCombo->currentText(), QStringLiteral("<Select_Client_Search_Criteria>"));
+        QCOMPARE(w->searchCriteriaCombo->itemText(1), QString(33, u'-'));
+        QCOMPARE(w->searchCriteriaCombo->itemText(4), QString(33, u'-'));
+        QCOMPARE(w->searchCriteriaCombo->itemText(10), QStringLiteral("Backup Domain Controllers"));
+
+        QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("update"));
+        QCOMPARE(w->actionTypeCombo->count(), 3);
+        QCOMPARE(w->serviceNameCombo->currentText(), QStringLiteral("Albd"));
+        QCOMPARE(w->removeSettingCombo->currentText(), QStringLiteral("Find"));
+        QCOMPARE(w->queryRegRootKeyValueCombo->currentText(), QStringLiteral("HKLM"));
+        QCOMPARE(w->quickQueryActionCombo->currentText(), QStringLiteral("QUERY"));
+        QCOMPARE(w->queryRegKeyValueCombo->currentIndex(), -1);
+        QCOMPARE(w->queryRegKeyValueCombo->currentText(), QStringLiteral("<enter_reg_key_to_query>"));
+        QCOMPARE(w->queryRegKeyValueCombo->count(), 5);
+        QCOMPARE(w->queryRegSubKeyValueCombo->currentText(), QStringLiteral("<subkey_value>"));
+        QVERIFY(w->quickQueryRegValueTxt->isHidden());
+
+        QCOMPARE(w->clientList->count(), 0);
+        QCOMPARE(w->clientsFoundLbl->text(), QStringLiteral("0"));
+        QCOMPARE(w->clientListLbl->text(), QStringLiteral("Current Client Systems: Found"));
+        QVERIFY(w->textMsg->toPlainText().isEmpty());
+        QVERIFY(w->msgTxt->toPlainText().isEmpty());
+
+        // The "Find" selection at load readies the pattern box and names the button.
+        QVERIFY(w->patternTxt->isEnabled());
+        QCOMPARE(w->patternTxt->text(), QStringLiteral("<enter_pattern_here>"));
+        QCOMPARE(w->removeBut->text(), QStringLiteral("Do Find"));
+        QVERIFY(!w->removeBut->isEnabled());
+
+        QVERIFY(!w->checkboxUseActiveDirectory->isChecked());
+        QVERIFY(!w->cbEnableLogonAsService->isChecked());
+        QVERIFY(w->maskPwdCB->isChecked());
+        QVERIFY(w->checkboxStopStartService->isChecked());
+        QVERIFY(w->checkboxWaitForService->isChecked());
+        QCOMPARE(w->serviceAccountTxt->text(), QStringLiteral("<Domain\\LoginName>"));
+        QVERIFY(w->serviceAccountTxt->isEnabled());
+        QVERIFY(w->passwdTxt->text().isEmpty());
+        QCOMPARE(w->passwdTxt->echoMode(), QLineEdit::Password);
+        QCOMPARE(w->frameRegistry->title(), QStringLiteral("Registry Query / Update "));
+
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->searchCriteriaCombo));
+    }
+
+    void windowFrame() {
+        QCOMPARE(w->centralWidget()->size(), QSize(710, 504));
+        QCOMPARE(w->centralWidget()->y(), w->menuBar()->height());
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!w->windowIcon().isNull());
+        // Centred on its screen when first shown.
+        const QRect screen = w->screen()->availableGeometry();
+        QVERIFY(qAbs(w->geometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(w->geometry().center().y() - screen.center().y()) <= 1);
+    }
+
+    void controlGeometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        const struct {
+            const char* name;
+            int l, t, wd, h;
+        } table[] = {
+            {"Label1", -120, 0, 10932, 852},
+            {"logoImage", 1800, 120, 9225, 600},
+            {"clientListLbl", 360, 960, 2652, 252},
+            {"clientsFoundLbl", 3120, 960, 852, 252},
+            {"searchCriteriaCombo", 360, 1200, 3255, 288},
+            {"butAddClient", 120, 1560, 252, 252},
+            {"butDeletedItem", 120, 1920, 252, 252},
+            {"clientList", 360, 1560, 3252, 4560},
+            {"selectAllBut", 360, 6240, 975, 252},
+            {"clearAllBut", 1320, 6240, 975, 252},
+            {"butRefresh", 2280, 6240, 855, 252},
+            {"removeSettingCombo", 3240, 6240, 1575, 315},
+            {"patternTxt", 4800, 6240, 1932, 285},
+            {"removeBut", 6720, 6240, 1092, 252},
+            {"textMsg", 360, 6600, 9972, 852},
+            {"sendMsgFrame", 3840, 1080, 6495, 1455},
+            {"msgTxt", 120, 240, 4932, 1095},
+            {"sendMsgBut", 5160, 600, 1095, 495},
+            {"changeQueryMethodBut", 9960, 2640, 375, 255},
+            {"serviceInfoFrame", 3840, 2640, 6495, 3495},
+            {"checkboxUseActiveDirectory", 360, 360, 3372, 252},
+            {"cbEnableLogonAsService", 2760, 360, 2775, 255},
+            {"serviceNameLbl", 360, 720, 1332, 252},
+            {"serviceNameCombo", 360, 960, 2652, 288},
+            {"actionTypeLbl", 3240, 720, 1212, 252},
+            {"actionTypeCombo", 3240, 960, 1575, 288},
+            {"serviceAccountLbl", 360, 1440, 1332, 252},
+            {"serviceAccountTxt", 1680, 1440, 3132, 285},
+            {"passwdLbl", 360, 1800, 852, 252},
+            {"passwdTxt", 1680, 1800, 3132, 285},
+            {"maskPwdCB", 4920, 1800, 1092, 372},
+            {"checkboxStopStartService", 360, 2280, 2052, 372},
+            {"checkboxWaitForService", 2640, 2280, 2172, 372},
+            {"executeBut", 5040, 2520, 1212, 612},
+            {"frameRegistry", 3840, 2640, 6495, 3495},
+            {"quickQueryLbl_0", 120, 600, 615, 255},
+            {"quickQueryActionCombo", 840, 600, 1215, 315},
+            {"quickQueryLbl_1", 120, 960, 735, 255},
+            {"queryRegRootKeyValueCombo", 840, 960, 1215, 315},
+            {"queryRegKeyValueCombo", 2040, 960, 4215, 315},
+            {"queryRegSubKeyValueCombo", 2040, 1320, 2295, 315},
+            {"quickQueryRegValueTxt", 4320, 1320, 1935, 285},
+            {"quickQueryBut", 5040, 1800, 1215, 615},
+        };
+        for (const auto& row : table)
+            QTest::newRow(row.name) << QString::fromLatin1(row.name) << QRect(row.l, row.t, row.wd, row.h);
+    }
+    void controlGeometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        QWidget* c = w->findChild<QWidget*>(name);
+        QVERIFY2(c, qPrintable(name));
+        QCOMPARE(c->geometry(), twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+        // Rounded, not truncated: 852 twips are 57 pixels.
+        QCOMPARE(vantrel::form::twips(852), 57);
+        QCOMPARE(vantrel::form::twips(-120), -8);
+    }
+
+    void captionsAndTooltips() {
+        // A sample of the texts a typo would silently change.
+        QCOMPARE(control<QGroupBox>("sendMsgFrame")->title(),
+                 QStringLiteral("Send Message to Selected Client(s):"));
+        QCOMPARE(control<QGroupBox>("serviceInfoFrame")->title(), QStringLiteral("Modify ALBD Service"));
+        QCOMPARE(control<QLabel>("serviceAccountLbl")->text(), QStringLiteral("Service Account: "));
+        QCOMPARE(w->serviceNameCombo->toolTip(),
+                 QStringLiteral("Service name (e.g., Albd).  Service name is case sensitive"));
+        QCOMPARE(w->serviceAccountTxt->toolTip(),
+                 QStringLiteral("Enter the service account (e.g., <Domain>\\<account>)"));
+        QCOMPARE(w->logoImage->toolTip(), QStringLiteral("Goto " VANTREL_WEB_ADDRESS));
+        QCOMPARE(w->clientList->toolTip(), QStringLiteral("Double click to client to get query information"));
+        QVERIFY(w->actionTypeCombo->toolTip().endsWith(QStringLiteral("Default is config.")));
+        QVERIFY(w->clientListLbl->font().bold());
+        QVERIFY(w->sendMsgFrame->font().bold());
+        QVERIFY(!w->sendMsgBut->font().bold());
+        QVERIFY(!w->checkboxWaitForService->font().bold());
+        QCOMPARE(w->clientsFoundLbl->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+        QCOMPARE(w->checkboxUseActiveDirectory->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(w->textMsg->palette().color(QPalette::Base), QColor(255, 255, 192));
+        QCOMPARE(w->changeQueryMethodBut->palette().color(QPalette::Button), QColor(0, 192, 0));
+    }
+
+    void menus() {
+        QCOMPARE(w->menuBar()->actions().size(), 2);
+        QCOMPARE(w->File->title(), QStringLiteral("File"));
+        QCOMPARE(w->help->title(), QStringLiteral("Help"));
+        QStringList file, help;
+        for (QAction* a : w->File->actions())
+            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        for (QAction* a : w->help->actions())
+            help << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(file, (QStringList{"-", "Exit"}));
+        QCOMPARE(help, (QStringList{"Getting Help From Halcyra", "-", "Content", "-", "About"}));
+        for (QMenu* m : {w->File, w->help})
+            for (QAction* a : m->actions()) {
+                QVERIFY(!a->text().contains(QLatin1Char('&')));
+                QVERIFY(a->shortcut().isEmpty());
+            }
+        QCOMPARE(w->sep10->objectName(), QStringLiteral("sep10"));
+    }
+
+    void tabOrder() {
+        const QStringList expected = {"searchCriteriaCombo",
+                                      "butAddClient",
+                                      "butDeletedItem",
+                                      "clientList",
+                                      "msgTxt",
+                                      "sendMsgBut",
+                                      "checkboxUseActiveDirectory",
+                                      "serviceNameCombo",
+                                      "actionTypeCombo",
+                                      "serviceAccountTxt",
+                                      "passwdTxt",
+                                      "maskPwdCB",
+                                      "checkboxStopStartService",
+                                      "checkboxWaitForService",
+                                      "executeBut",
+                                      "selectAllBut",
+                                      "clearAllBut",
+                                      "removeBut",
+                                      "removeSettingCombo",
+                                      "patternTxt",
+                                      "textMsg",
+                                      "changeQueryMethodBut",
+                                      "quickQueryRegValueTxt",
+                                      "quickQueryActionCombo",
+                                      "quickQueryBut",
+                                      "queryRegKeyValueCombo",
+                                      "queryRegRootKeyValueCombo",
+                                      "queryRegSubKeyValueCombo",
+                                      "butRefresh",
+                                      "cbEnableLogonAsService"};
+        QStringList chain;
+        QWidget* at = w->searchCriteriaCombo;
+        do {
+            if (expected.contains(at->objectName()) && !chain.contains(at->objectName()))
+                chain << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at != w->searchCriteriaCombo);
+        QCOMPARE(chain, expected);
+
+        // Tab skips what is hidden or disabled: from the pattern box the registry page is away,
+        // so the next stop after the message pane is the page button.
+        w->textMsg->setFocus();
+        QTRY_VERIFY(w->textMsg->hasFocus());
+        QTest::keyClick(w->textMsg, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->changeQueryMethodBut));
+        QTest::keyClick(w->changeQueryMethodBut, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->butRefresh));
+    }
+
+    void pageSwitchTwice() {
+        w->serviceAccountTxt->setText(QStringLiteral("CORP\\svc_albd"));
+        w->checkboxUseActiveDirectory->setChecked(true);
+        w->queryRegSubKeyValueCombo->setEditText(QStringLiteral("LicenseHost"));
+
+        QTest::mouseClick(w->changeQueryMethodBut, Qt::LeftButton);
+        QVERIFY(!w->serviceInfoFrame->isVisible());
+        QVERIFY(w->frameRegistry->isVisible());
+        QCOMPARE(w->changeQueryMethodBut->text(), QStringLiteral("7"));
+        QCOMPARE(w->changeQueryMethodBut->toolTip(), QStringLiteral("Switch to Modify ALBD Service page"));
+        QVERIFY(w->changeQueryMethodBut->isVisible());
+
+        QTest::mouseClick(w->changeQueryMethodBut, Qt::LeftButton);
+        QVERIFY(w->serviceInfoFrame->isVisible());
+        QVERIFY(!w->frameRegistry->isVisible());
+        QCOMPARE(w->changeQueryMethodBut->text(), QStringLiteral("8"));
+        QCOMPARE(w->changeQueryMethodBut->toolTip(), QStringLiteral("Switch to Registry Update/Modify page"));
+
+        // Nothing else changed on either page.
+        QCOMPARE(w->serviceAccountTxt->text(), QStringLiteral("CORP\\svc_albd"));
+        QVERIFY(w->checkboxUseActiveDirectory->isChecked());
+        QCOMPARE(w->queryRegSubKeyValueCombo->currentText(), QStringLiteral("LicenseHost"));
+        QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("update"));
+    }
+
+    void pageButtonDrawsArrows() {
+        // Without the symbol font the caption stays the glyph's letter and an arrow is painted;
+        // the two arrows point opposite ways.
+        if (vantrel::ArrowButton::webdingsAvailable()) QSKIP("the symbol font draws the arrows itself");
+        // Dark pixels inside the bevel; a triangle's mass lies towards its flat side.
+        auto inkCentre = [this] {
+            const QImage img = w->changeQueryMethodBut->grab().toImage();
+            double sum = 0;
+            int count = 0;
+            for (int y = 3; y < img.height() - 3; ++y)
+                for (int x = 3; x < img.width() - 3; ++x)
+                    if (qGray(img.pixel(x, y)) < 60) {
+                        sum += x;
+                        ++count;
+                    }
+            return count ? sum / count : -1.0;
+        };
+        const double forward = inkCentre();
+        QVERIFY2(forward >= 0, "no arrow drawn for \"8\"");
+        w->changeQueryMethodBut_Click();
+        QCOMPARE(w->changeQueryMethodBut->text(), QStringLiteral("7"));
+        const double backward = inkCentre();
+        QVERIFY2(backward >= 0, "no arrow drawn for \"7\"");
+        QVERIFY(forward < backward);
+    }
+
+    void actionTypeGreying_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("start") << QStringLiteral("start");
+        QTest::newRow("stop") << QStringLiteral("stop");
+    }
+    void actionTypeGreying() {
+        QFETCH(QString, action);
+        const QColor windowColour = QApplication::palette().color(QPalette::Base);
+        const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+        w->serviceAccountTxt->setText(QStringLiteral("CORP\\svc_albd"));
+        w->passwdTxt->setText(QStringLiteral("N3w!pass"));
+        w->maskPwdCB->setChecked(false);
+        w->maskPwdCB_Click();
+        w->checkboxStopStartService->setChecked(false);
+
+        w->actionTypeCombo->setCurrentIndex(w->actionTypeCombo->findText(action));
+        for (QWidget* c : std::initializer_list<QWidget*>{w->serviceAccountTxt, w->passwdTxt,
+                                                          w->checkboxStopStartService, w->maskPwdCB})
+            QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+        for (QWidget* c :
+             std::initializer_list<QWidget*>{w->cbEnableLogonAsService, w->checkboxUseActiveDirectory,
+                                             w->checkboxWaitForService, w->serviceNameCombo, w->executeBut})
+            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+        QCOMPARE(w->serviceAccountTxt->palette().color(QPalette::Base), buttonFace);
+        QCOMPARE(w->passwdTxt->palette().color(QPalette::Base), buttonFace);
+        // Contents and check marks stay as they were.
+        QCOMPARE(w->serviceAccountTxt->text(), QStringLiteral("CORP\\svc_albd"));
+        QCOMPARE(w->passwdTxt->text(), QStringLiteral("N3w!pass"));
+        QVERIFY(!w->maskPwdCB->isChecked());
+        QVERIFY(!w->checkboxStopStartService->isChecked());
+        QVERIFY(w->checkboxWaitForService->isChecked());
+
+        w->actionTypeCombo->setCurrentIndex(w->actionTypeCombo->findText(QStringLiteral("update")));
+        for (QWidget* c : std::initializer_list<QWidget*>{w->serviceAccountTxt, w->passwdTxt,
+                                                          w->checkboxStopStartService, w->maskPwdCB})
+            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+        QCOMPARE(w->serviceAccountTxt->palette().color(QPalette::Base), windowColour);
+        QCOMPARE(w->passwdTxt->palette().color(QPalette::Base), windowColour);
+        QCOMPARE(w->serviceAccountTxt->text(), QStringLiteral("CORP\\svc_albd"));
+        QCOMPARE(w->passwdTxt->text(), QStringLiteral("N3w!pass"));
+        QCOMPARE(w->passwdTxt->echoMode(), QLineEdit::Normal);
+    }
+
+    void passwordMasking() {
+        w->passwdTxt->setFocus();
+        QTest::keyClicks(w->passwdTxt, QStringLiteral("s3cret"));
+        QCOMPARE(w->passwdTxt->text(), QStringLiteral("s3cret"));
+        QCOMPARE(w->passwdTxt->displayText(), QStringLiteral("******"));
+
+        QTest::mouseClick(w->maskPwdCB, Qt::LeftButton);
+        QVERIFY(!w->maskPwdCB->isChecked());
+        QCOMPARE(w->passwdTxt->displayText(), QStringLiteral("s3cret"));
+
+        QTest::mouseClick(w->maskPwdCB, Qt::LeftButton);
+        QVERIFY(w->maskPwdCB->isChecked());
+        QCOMPARE(w->passwdTxt->displayText(), QStringLiteral("******"));
+        QCOMPARE(w->passwdTxt->text(), QStringLiteral("s3cret"));
+
+        // While the action is not "update" the box cannot be clicked and keeps its state.
+        w->actionTypeCombo->setCurrentIndex(1);
+        QTest::mouseClick(w->maskPwdCB, Qt::LeftButton);
+        QVERIFY(w->maskPwdCB->isChecked());
+        QCOMPARE(w->passwdTxt->echoMode(), QLineEdit::Password);
+    }
+
+    void wrappedCheckBoxClicksOnItsSecondLine() {
+        // The two-line check boxes take a click anywhere on their caption.
+        QCheckBox* box = w->checkboxWaitForService;
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() - 3));
+        QVERIFY(!box->isChecked());
+    }
+
+    void activeDirectoryBoxOnlyToggles() {
+        QTest::mouseClick(w->checkboxUseActiveDirectory, Qt::LeftButton);
+        QVERIFY(w->checkboxUseActiveDirectory->isChecked());
+        QVERIFY(w->textMsg->toPlainText().isEmpty());
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("update"));
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
