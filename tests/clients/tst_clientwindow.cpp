@@ -1,0 +1,263 @@
+// The client list commands in the main window: what a person clicking them sees.
+#include "clients/ClientList.h"
+#include "common/AppEnv.h"
+#include "common/Dialogs.h"
+#include "common/SimFixture.h"
+#include "shell/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+#include <optional>
+
+using namespace vantrel;
+
+namespace {
+
+const char* NetworkJson = R"json({
+  "machines": [
+    {"name": "WS1", "services": [{"name": "Albd", "display_name": "Atria Location Broker", "state": "running"},
+                                 {"name": "AlbdHelper", "state": "running"}]},
+    {"name": "WS2", "services": [{"name": "Albd", "state": "stopped"},
+                                 {"name": "AlbdHelper", "state": "running"}]},
+    {"name": "OFF1", "reachable": false}
+  ]
+})json";
+
+} // namespace
+
+class TestClientWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<simtest::SimNetworkFile> net;
+    std::unique_ptr<frmMain> w;
+    ScriptedDialogs boxes;
+
+    ClientList& list() { return *w->clients; }
+    QStringList names() {
+        QStringList out;
+        for (int i = 0; i < list().count(); ++i)
+            out << list().text(i);
+        return out;
+    }
+    QString countShown() { return w->clientListLbl->text() + w->clientsFoundLbl->text(); }
+    // Fills the list and shows its count, as a search would.
+    void fill(const QStringList& entries, const QList<int>& ticked = {}) {
+        list().clear();
+        for (const QString& e : entries)
+            list().append(e);
+        for (int i : ticked)
+            list().setTicked(i, true);
+        list().updateCountLabel();
+    }
+    QPoint centreOf(int row) { return w->clientList->visualItemRect(w->clientList->item(row)).center(); }
+    void clickEntry(int row) {
+        QTest::mouseClick(w->clientList->viewport(), Qt::LeftButton, {}, centreOf(row));
+    }
+
+  private slots:
+    void init() {
+        net = std::make_unique<simtest::SimNetworkFile>(NetworkJson);
+        QVERIFY2(net->isValid(), net->error().c_str());
+        setDialogs(&boxes);
+        w = std::make_unique<frmMain>();
+        w->Form_Load();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        boxes.clear();
+    }
+    void cleanup() {
+        w.reset();
+        net.reset();
+        setDialogs(nullptr);
+    }
+
+    void addClient_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<std::optional<std::string>>("answer");
+        QTest::addColumn<QStringList>("after");
+        const QStringList one = {"host1"};
+        QTest::newRow("new name") << one << std::optional<std::string>("WS 7")
+                                  << QStringList{"host1", "WS 7"};
+        QTest::newRow("other letter case") << one << std::optional<std::string>("HOST1") << one;
+        QTest::newRow("trailing blank")
+            << one << std::optional<std::string>("host1 ") << QStringList{"host1", "host1 "};
+        QTest::newRow("cancel") << one << std::optional<std::string>() << one;
+        QTest::newRow("empty answer") << one << std::optional<std::string>("") << one;
+        QTest::newRow("into an empty list")
+            << QStringList{} << std::optional<std::string>("Host1") << QStringList{"Host1"};
+    }
+    // Only the input box is shown, whatever the answer; the count label stays as it was.
+    void addClient() {
+        QFETCH(QStringList, before);
+        QFETCH(std::optional<std::string>, answer);
+        QFETCH(QStringList, after);
+        fill(before, {0});
+        const QString count = countShown();
+        boxes.inputs.push_back(answer);
+        QTest::mouseClick(w->butAddClient, Qt::LeftButton);
+        QCOMPARE(names(), after);
+        for (int i = before.size(); i < after.size(); ++i)
+            QVERIFY(!list().ticked(i));
+        if (!before.isEmpty()) QVERIFY(list().ticked(0));
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+        QCOMPARE(boxes.shown[0].kind, ShownBox::Kind::Input);
+        QCOMPARE(boxes.shown[0].text, std::string("Enter Client Name: "));
+        QCOMPARE(boxes.shown[0].title, std::string("Enter Client Name"));
+        QCOMPARE(boxes.shown[0].defaultValue, std::string());
+        QCOMPARE(countShown(), count);
+    }
+
+    void addClientToAFullListIsRefused() {
+        list().hide();
+        for (int i = 0; i < ClientList::MaxEntries; ++i)
+            list().append(QString::number(i));
+        list().show();
+        boxes.inputs.push_back(std::string("one more"));
+        QTest::mouseClick(w->butAddClient, Qt::LeftButton);
+        QCOMPARE(list().count(), ClientList::MaxEntries);
+        QVERIFY(!list().is_dup_list("one more"));
+        QCOMPARE(boxes.shown.size(), std::size_t(2));
+        const ShownBox& box = boxes.shown[1];
+        QCOMPARE(box.icon, Icon::Critical);
+        QCOMPARE(box.title, std::string("Error..."));
+        const QStringList lines = QString::fromStdString(box.text).split("\r\n");
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("Error::") && lines[0].contains("32767"));
+        QCOMPARE(lines[1], QString("AddClient()"));
+        QCOMPARE(lines[2].toStdString(), reportBugsLine());
+    }
+
+    // The highlighted entry goes, even when another entry has the same text.
+    void deleteRemovesTheHighlightedEntry() {
+        fill({"A", "dup", "dup", "B"}, {2});
+        const QString count = countShown();
+        clickEntry(1); // the user highlights the unticked one
+        QCOMPARE(list().current(), 1);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: dup"));
+        QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        QCOMPARE(names(), (QStringList{"A", "dup", "B"}));
+        QVERIFY(list().ticked(1)); // the ticked twin stays
+        QCOMPARE(list().current(), -1);
+        QVERIFY(list().is_dup_list("DUP"));
+
+        // Nothing highlighted any more: a second click deletes nothing.
+        QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        QCOMPARE(names(), (QStringList{"A", "dup", "B"}));
+
+        list().setCurrent(1);
+        QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+        QVERIFY(!list().is_dup_list("dup"));
+        QCOMPARE(countShown(), count);
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void deleteOnAnEmptyListDoesNothing() {
+        QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        QCOMPARE(list().count(), 0);
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete selected client."));
+    }
+
+    void refreshEmptiesTheList() {
+        fill({"A", "B", "C"}, {1});
+        QCOMPARE(countShown(), QString("Current Client Systems: Found 3"));
+        QTest::mouseClick(w->butRefresh, Qt::LeftButton);
+        QCOMPARE(list().count(), 0);
+        QVERIFY(!list().is_dup_list("A"));
+        QCOMPARE(w->clientsFoundLbl->text(), QString("0"));
+        QCOMPARE(w->clientListLbl->text(), QString("Current Client Systems: Found "));
+    }
+
+    void selectAndClearAll() {
+        QTest::mouseClick(w->selectAllBut, Qt::LeftButton); // empty: nothing happens
+        QCOMPARE(list().count(), 0);
+
+        fill({"A", "B", "C"}, {1});
+        list().setCurrent(2);
+        QTest::mouseClick(w->selectAllBut, Qt::LeftButton);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(list().ticked(i));
+        QCOMPARE(list().current(), 2);
+        QVERIFY(!QApplication::overrideCursor()); // the hourglass is gone again
+
+        QTest::mouseClick(w->clearAllBut, Qt::LeftButton);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!list().ticked(i));
+        QCOMPARE(list().current(), 2);
+        QCOMPARE(names(), (QStringList{"A", "B", "C"}));
+    }
+
+    // The delete button names the entry it would delete, after a click and after a command
+    // highlights an entry.
+    void deleteTooltipFollowsTheCurrentEntry() {
+        fill({"WS1", "WS2"});
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete selected client."));
+        clickEntry(1);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: WS2"));
+        list().setCurrent(0);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: WS1"));
+        list().setCurrent(-1);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
+        list().clear();
+        list().setCurrent(-1);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
+    }
+
+    void doubleClickTellsWhetherTheServiceRuns_data() {
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<bool>("running");
+        QTest::newRow("running") << "WS1"
+                                 << "Albd" << true;
+        QTest::newRow("stopped") << "WS2"
+                                 << "Albd" << false;
+        QTest::newRow("stopped, longer name running") << "WS2"
+                                                      << "Alb" << false;
+        QTest::newRow("other letter case") << "WS1"
+                                           << "albd" << false;
+        QTest::newRow("unreachable") << "OFF1"
+                                     << "Albd" << false;
+        QTest::newRow("not a host name") << "<WS1>"
+                                         << "Albd" << false;
+    }
+    void doubleClickTellsWhetherTheServiceRuns() {
+        QFETCH(QString, machine);
+        QFETCH(QString, service);
+        QFETCH(bool, running);
+        fill({"first", machine});
+        w->serviceNameCombo->setEditText(service);
+        // A double click as the window system delivers it: a click, then the double click.
+        clickEntry(1);
+        QTest::mouseDClick(w->clientList->viewport(), Qt::LeftButton, {}, centreOf(1));
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+        const ShownBox& box = boxes.shown[0];
+        const std::string m = machine.toStdString(), s = service.toStdString();
+        if (running) {
+            QCOMPARE(box.icon, Icon::Information);
+            QCOMPARE(box.title, std::string("Running..."));
+            QCOMPARE(box.text, "Service: " + s + " is Running on " + m);
+        } else {
+            QCOMPARE(box.icon, Icon::Exclamation);
+            QCOMPARE(box.title, std::string("Not running..."));
+            QCOMPARE(box.text, "Service: " + s + " is NOT Running on " + m);
+        }
+    }
+
+    void doubleClickCommandWithoutEntryShowsNothing() {
+        w->clientList_DblClick();
+        fill({"WS1"});
+        w->clientList_DblClick(); // entries, none highlighted
+        QVERIFY(boxes.shown.empty());
+    }
+};
+
+QTEST_MAIN(TestClientWindow)
+#include "tst_clientwindow.moc"
