@@ -38,8 +38,7 @@ QString legalLine() {
 QString disclaimer() {
     return QStringLiteral("This software is provided as is, without warranty of any kind, express or "
                           "implied. In no event shall %1 be liable for any claim, damage or other "
-                          "liability arising from its use. Try every change on one machine before you "
-                          "apply it to many.")
+                          "liability arising from its use.")
         .arg(companyName());
 }
 
@@ -110,17 +109,20 @@ QPixmap banner(QSize size) {
     const qreal margin = (size.height() - side) / 2.0;
     paintMark(p, QRectF(margin * 2, margin, side, side));
 
+    // Name and address side by side at the left: the banner may be shown cut off on the right.
     QFont f(QStringLiteral("Arial"));
     f.setBold(true);
     f.setPixelSize(qMax(8, int(size.height() * 0.55)));
     p.setFont(f);
     p.setPen(Qt::white);
-    const QRectF textArea(margin * 4 + side, 0, size.width() - side - margin * 6, size.height());
-    p.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, fullCompanyName());
+    QRectF textArea(margin * 4 + side, 0, size.width(), size.height());
+    QRectF used;
+    p.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, fullCompanyName(), &used);
     f.setBold(false);
-    f.setPixelSize(qMax(7, int(size.height() * 0.4)));
+    f.setPixelSize(qMax(7, int(size.height() * 0.45)));
     p.setFont(f);
-    p.drawText(textArea, Qt::AlignRight | Qt::AlignVCenter, webAddress());
+    textArea.setLeft(used.right() + side);
+    p.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, webAddress());
     return pm;
 }
 

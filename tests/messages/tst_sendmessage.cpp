@@ -74,9 +74,6 @@ class tst_SendMessage : public QObject {
     void buffersAndLength();
     void deliveredOnlyOnStatusZero_data();
     void deliveredOnlyOnStatusZero();
-    void nothingToSend_data();
-    void nothingToSend();
-    void noTickedClientOpensAndClosesProgress();
     void failedMachineIsNamedAndRunGoesOn();
     void textIsReadAgainForEachMachine();
     void stopsWhenTheWindowCloses();
@@ -130,44 +127,6 @@ void tst_SendMessage::deliveredOnlyOnStatusZero() {
     net.statusFor[QStringLiteral("HOST")] = status;
     net.throwOnSend = throws;
     QCOMPARE(vantrel::SendNetMessage(QStringLiteral("HOST"), QStringLiteral("hi")), delivered);
-}
-
-void tst_SendMessage::nothingToSend_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("withClients");
-    QTest::newRow("empty message, ticked clients") << QString() << true;
-    QTest::newRow("message, empty list") << QStringLiteral("hello") << false;
-}
-
-void tst_SendMessage::nothingToSend() {
-    QFETCH(QString, text);
-    QFETCH(bool, withClients);
-    RecordingNetwork net;
-    NetworkInstalled installed(net);
-    ScriptedHost host;
-    host.text = text;
-    if (withClients) host.clients = {{QStringLiteral("A"), true}, {QStringLiteral("B"), true}};
-
-    vantrel::SendMessageRun(host);
-    QCOMPARE(host.started, 0);
-    QCOMPARE(host.stopped, 0);
-    QVERIFY(host.paneLines.isEmpty());
-    QVERIFY(net.sent.empty());
-}
-
-void tst_SendMessage::noTickedClientOpensAndClosesProgress() {
-    RecordingNetwork net;
-    NetworkInstalled installed(net);
-    ScriptedHost host;
-    host.text = QStringLiteral("hello");
-    host.clients = {{QStringLiteral("A"), false}, {QStringLiteral("B"), false}};
-
-    vantrel::SendMessageRun(host);
-    QCOMPARE(host.started, 1);
-    QCOMPARE(host.stopped, 1);
-    QCOMPARE(host.progressTexts, QStringList{QStringLiteral("Sending message...")});
-    QVERIFY(net.sent.empty());
-    QVERIFY(host.paneLines.isEmpty());
 }
 
 void tst_SendMessage::failedMachineIsNamedAndRunGoesOn() {
