@@ -1,0 +1,202 @@
+// The pieces of the batch run that stand alone: the results file and starting a helper
+// program without a shell.
+#include "batch/ResultsFile.h"
+#include "batch/RunAndWait.h"
+#include "common/Dialogs.h"
+
+#include "Scripts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
+using batchtest::readAll;
+using batchtest::writeScript;
+
+namespace {
+
+std::chrono::system_clock::time_point utc(int y, int mo, int d, int h, int mi, int s) {
+    std::tm t{};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    return std::chrono::system_clock::from_time_t(timegm(&t));
+}
+
+} // namespace
+
+class tst_BatchParts : public QObject {
+    Q_OBJECT
+
+    vantrel::ScriptedDialogs boxes;
+
+  private slots:
+    void initTestCase() {
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        qputenv("TZ", "UTC");
+        tzset();
+        vantrel::setDialogs(&boxes);
+    }
+    void init() { boxes.clear(); }
+
+    void fileName_data() {
+        QTest::addColumn<qint64>("when");
+        QTest::addColumn<QString>("name");
+        auto secs = [](auto tp) {
+            return qint64(std::chrono::duration_cast<std::chrono::seconds>(tp.time_since_epoch()).count());
+        };
+        QTest::newRow("morning") << secs(utc(2026, 12, 7, 7, 15, 33)) << "_results122026_071533.csv";
+        QTest::newRow("midnight") << secs(utc(2027, 1, 1, 0, 0, 0)) << "_results012027_000000.csv";
+        QTest::newRow("evening") << secs(utc(2026, 9, 30, 23, 59, 59)) << "_results092026_235959.csv";
+    }
+    void fileName() {
+        QFETCH(qint64, when);
+        QFETCH(QString, name);
+        auto tp = std::chrono::system_clock::time_point(std::chrono::seconds(when));
+        QCOMPARE(QString::fromStdString(vantrel::resultsFileName(tp)), name);
+    }
+
+    void quoting_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "WS001"
+                               << "WS001";
+        QTest::newRow("error text")
+            << "Error::Specified service does not exist.::1060::ChangeServicePassword:OpenService::"
+            << "Error::Specified service does not exist.::1060::ChangeServicePassword:OpenService::";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("comma") << "a,b"
+                               << "\"a,b\"";
+        QTest::newRow("quotes") << "say \"hi\""
+                                << "\"say \"\"hi\"\"\"";
+        QTest::newRow("cr") << "a\rb"
+                            << "\"a\rb\"";
+        QTest::newRow("lf") << "a\nb"
+                            << "\"a\nb\"";
+        QTest::newRow("blank and semicolon") << "Update Failed: ;"
+                                             << "Update Failed: ;";
+    }
+    void quoting() {
+        QFETCH(QString, field);
+        QFETCH(QString, written);
+        QCOMPARE(QString::fromStdString(vantrel::csvField(field.toStdString())), written);
+    }
+
+    // Header, CR LF endings, and a taken name never overwritten.
+    void fileNeverOverwritten() {
+        QTemporaryDir dir;
+        const std::string d = dir.path().toStdString();
+        QFile taken(dir.filePath("_results.csv"));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.write("keep me");
+        taken.close();
+
+        vantrel::ResultsFile second(d, "_results.csv");
+        vantrel::ResultsFile third(d, "_results.csv");
+        QCOMPARE(QString::fromStdString(second.path()), dir.filePath("_results_2.csv"));
+        QCOMPARE(QString::fromStdString(third.path()), dir.filePath("_results_3.csv"));
+        second.write({"WS,1", "N/A", "True", "N/A", "No Error:6"});
+        // Each line is on disk as soon as it is written, before the file is closed.
+        QCOMPARE(
+            readAll(dir.filePath("_results_2.csv")),
+            QByteArray(
+                "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n\"WS,1\",N/A,True,N/A,No Error:6\r\n"));
+        QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
+    }
+
+    void uncreatableFileThrows() {
+        QTemporaryDir dir;
+        const std::string missing = dir.filePath("no such folder").toStdString();
+        try {
+            vantrel::ResultsFile f(missing, "_results.csv");
+            QFAIL("created a file in a missing folder");
+        } catch (const std::runtime_error& e) {
+            QVERIFY(QString(e.what()).contains("no such folder"));
+        }
+    }
+
+    // The arguments reach the program exactly, one by one, whatever blanks and shell
+    // characters they hold; and a folder with a blank in its name is no obstacle.
+    void argumentsPassedUnchanged() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("with blank"));
+        const QString log = dir.filePath("args.log");
+        const QString program =
+            writeScript(dir.filePath("with blank/tool"),
+                        "for a in \"$@\"; do printf '%s\\n--\\n' \"$a\"; done > \"" + log.toUtf8() + "\"\n");
+        const QStringList args = vantrel::osprelArguments("WS;touch pwned $(id) `id` | x", "CORP\\svc albd");
+        QCOMPARE(vantrel::RunAndWait(program, args), vantrel::RunOutcome::Finished);
+        QCOMPARE(readAll(log),
+                 QByteArray("\\\\WS;touch pwned $(id) `id` | x\n--\n-u\n--\nCORP\\svc albd\n--\n-p\n--\n"
+                            "SeServiceLogonRight\n--\n"));
+        QVERIFY(!QFile::exists(QDir::current().filePath("pwned")));
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void missingProgramShowsFaultBox() {
+        QTemporaryDir dir;
+        const QString program = dir.filePath("gone/Osprel");
+        QCOMPARE(vantrel::RunAndWait(program, vantrel::osprelArguments("WS001", "CORP\\svc")),
+                 vantrel::RunOutcome::FailedToStart);
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        const auto& box = boxes.shown.front();
+        QCOMPARE(box.icon, vantrel::Icon::Critical);
+        const QString text = QString::fromStdString(box.text);
+        QVERIFY2(text.startsWith("ERROR: ") && text.contains("\r\nCould not execute --> "), qPrintable(text));
+        QVERIFY(text.endsWith(program + " \\\\WS001 -u CORP\\svc -p SeServiceLogonRight"));
+    }
+
+    // The wait lets events run: the helper only ends once a timer of ours has fired.
+    void eventsRunWhileWaiting() {
+        QTemporaryDir dir;
+        const QString flag = dir.filePath("flag");
+        const QString program = writeScript(dir.filePath("waiter"), "i=0\nwhile [ ! -e \"" + flag.toUtf8() +
+                                                                        "\" ] && [ $i -lt 3000 ]; do "
+                                                                        "sleep 0.01; i=$((i+1)); done\n");
+        QTimer::singleShot(20, [&] {
+            QFile f(flag);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        });
+        QCOMPARE(vantrel::RunAndWait(program, {}), vantrel::RunOutcome::Finished);
+        QVERIFY(QFile::exists(flag));
+    }
+
+    // A close of the watched window with a stop requested ends the wait, kills the helper
+    // and reaps it (no zombie left: the pid is gone).
+    void closeStopsWaitAndReaps() {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath("pid");
+        const QString program = batchtest::writeHangingScript(dir.path(), "hang");
+        QWidget window;
+        bool stop = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!QFile::exists(pidFile)) return;
+            poll.stop();
+            stop = true;
+            window.close();
+        });
+        poll.start(5);
+        QCOMPARE(vantrel::RunAndWait(program, {}, &window, [&] { return stop; }),
+                 vantrel::RunOutcome::Stopped);
+        const pid_t pid = readAll(pidFile).trimmed().toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), -1);
+        QVERIFY(!QFile::exists(dir.filePath("finished")));
+    }
+};
+
+QTEST_MAIN(tst_BatchParts)
+#include "tst_batchparts.moc"

@@ -1,0 +1,531 @@
+// The Execute button end to end: the real main window on a simulated network, the real
+// Osprel as a child process, the results file and the network read back afterwards.
+#include "batch/ResultsFile.h"
+#include "clients/ClientList.h"
+#include "common/AppEnv.h"
+#include "common/Dialogs.h"
+#include "platform/sim/SimNetwork.h"
+#include "shell/frmMain.h"
+#include "shell/frmProgress.h"
+
+#include "Scripts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+using batchtest::readAll;
+using batchtest::writeScript;
+
+namespace {
+
+const QString Password = "N3w!pass";
+const QString Account = "CORP\\svc_new";
+const QString Saved = "Saved results to file --> ";
+const QByteArray Header = "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n";
+
+QString albd(const QString& state, const QString& start, int stopMs = 0) {
+    return QString(R"({"name": "Albd", "display_name": "Atria Location Broker", "start": "%1", "state": "%2",
+        "account": "CORP\\svc_old", "password": "0ld!pass", "start_ms": 0, "stop_ms": %3, "wait_hint_ms": 3000})")
+        .arg(start, state)
+        .arg(stopMs);
+}
+
+QString machine(const QString& name, const QString& services, bool reachable = true) {
+    return QString(R"({"name": "%1", "domain": "CORP", "reachable": %2, "services": [%3],
+        "rights": [{"account": "CORP\\svc_old", "rights": ["SeServiceLogonRight"]}]})")
+        .arg(name, reachable ? "true" : "false", services);
+}
+
+// WS001 running, WS002 stopped, WS003 disabled, WS004 without the service, WS005 unreachable,
+// WS006 running with a stop that takes `slowStopMs`.
+QString network(int slowStopMs = 0) {
+    QStringList machines = {machine("WS001", albd("running", "auto")),
+                            machine("WS002", albd("stopped", "demand")),
+                            machine("WS003", albd("stopped", "disabled")),
+                            machine("WS004", ""),
+                            machine("WS005", albd("running", "auto"), false),
+                            machine("WS006", albd("running", "auto", slowStopMs)),
+                            machine("DC01", "")};
+    return R"({"domains": [{"name": "CORP", "sid": "S-1-5-21-1-2-3", "controller": "DC01", "accounts": [
+        {"name": "svc_old", "rid": 1100, "use": "user", "password": "0ld!pass"},
+        {"name": "svc_new", "rid": 1105, "use": "user", "password": "N3w!pass"}]}],
+        "machines": [)" +
+           machines.join(",") + "]}";
+}
+
+// Pane lines, oldest first, as SetMsg stacks them (newest on top).
+QString pane(const QStringList& oldestFirst) {
+    QString text;
+    for (const QString& line : oldestFirst)
+        text = line + "\r\n" + text;
+    return text;
+}
+
+} // namespace
+
+class tst_BatchRun : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString db;
+    QString progDir; // holds a link to the real Osprel; its name has a blank
+    vantrel::ScriptedDialogs boxes;
+    std::unique_ptr<frmMain> w;
+    QStringList progressTexts; // every label the progress window showed at a yield
+
+    QJsonObject dumped(const QString& name) {
+        const auto doc =
+            QJsonDocument::fromJson(QByteArray::fromStdString(platform::sim::dumpNetwork(db.toStdString())));
+        for (const auto& m : doc.object().value("machines").toArray())
+            if (m.toObject().value("name").toString() == name) return m.toObject();
+        return {};
+    }
+    QJsonObject service(const QString& name) {
+        const auto services = dumped(name).value("services").toArray();
+        return services.isEmpty() ? QJsonObject() : services.first().toObject();
+    }
+    QStringList rights(const QString& name, const QString& account) {
+        for (const auto& r : dumped(name).value("rights").toArray())
+            if (r.toObject().value("account").toString().compare(account, Qt::CaseInsensitive) == 0)
+                return r.toObject().value("rights").toVariant().toStringList();
+        return {};
+    }
+
+    QStringList resultsFiles() {
+        return QDir(QString::fromStdString(vantrel::programDirectory()))
+            .entryList({"_results*.csv"}, QDir::Files, QDir::Name);
+    }
+    QString resultsPath(int i = 0) {
+        return QString::fromStdString(vantrel::programDirectory()) + "/" + resultsFiles().value(i);
+    }
+    QStringList boxTexts() {
+        QStringList texts;
+        for (const auto& b : boxes.shown)
+            texts << QString::fromStdString(b.text);
+        return texts;
+    }
+
+    void fill(const QStringList& names, bool ticked = true) {
+        for (const auto& n : names)
+            w->clients->append(n, ticked);
+    }
+    void setInputs(const QString& action, const QString& account = Account,
+                   const QString& password = Password, const QString& service = "Albd") {
+        w->actionTypeCombo->setCurrentText(action);
+        w->serviceNameCombo->setCurrentText(service);
+        w->serviceAccountTxt->setText(account);
+        w->passwdTxt->setText(password);
+    }
+    void execute() { QTest::mouseClick(w->executeBut, Qt::LeftButton); }
+
+    // Nothing a person or another process could read holds the password.
+    void checkNoPassword() {
+        QVERIFY(!w->textMsg->toPlainText().contains(Password));
+        QVERIFY(!progressTexts.join("\n").contains(Password));
+        for (int i = 0; i < resultsFiles().size(); ++i)
+            QVERIFY(!readAll(resultsPath(i)).contains(Password.toUtf8()));
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(tmp.isValid());
+        db = tmp.filePath("net.db");
+        qputenv("SIMNET_DB", db.toUtf8()); // Osprel, a child process, must see the same network
+        platform::sim::useDatabase(db.toStdString());
+        progDir = tmp.filePath("prog dir");
+        QVERIFY(QDir().mkpath(progDir));
+        const QString osprel = qEnvironmentVariable("VANTREL_BIN_DIR") + "/Osprel";
+        QVERIFY2(QFile::exists(osprel), qPrintable(osprel));
+        QVERIFY(QFile::link(osprel, progDir + "/Osprel"));
+        QGuiApplication::setQuitOnLastWindowClosed(false); // the window is closed on purpose below
+        vantrel::setDialogs(&boxes);
+        vantrel::setPauseUnitMicroseconds(10);
+        vantrel::setClock([] { return std::chrono::system_clock::from_time_t(1796627733); });
+        vantrel::setYieldFunction([this] {
+            if (w && w->hasProgress()) {
+                const QString label = w->progress()->progressLbl->text();
+                if (progressTexts.isEmpty() || progressTexts.last() != label) progressTexts << label;
+            }
+            QCoreApplication::processEvents();
+        });
+    }
+
+    void init() { prepare(network()); }
+    void prepare(const QString& json) {
+        boxes.clear();
+        progressTexts.clear();
+        vantrel::setProgramDirectory(progDir.toStdString());
+        for (const auto& f : resultsFiles())
+            QFile::remove(progDir + "/" + f);
+        platform::sim::loadNetwork(db.toStdString(), json.toStdString());
+        w = std::make_unique<frmMain>();
+        w->Form_Load();
+        w->show();
+    }
+    void cleanup() { w.reset(); }
+
+    // The main job: new account and password, then stop and restart. Without the logon
+    // right the restart fails on the logon check; with the box ticked Osprel grants it first.
+    void updateWithStopAndRestart_data() {
+        QTest::addColumn<bool>("grant");
+        QTest::newRow("account lacks the right") << false;
+        QTest::newRow("Osprel grants the right") << true;
+    }
+    void updateWithStopAndRestart() {
+        QFETCH(bool, grant);
+        fill({"WS001"});
+        setInputs("update");
+        w->cbEnableLogonAsService->setChecked(grant);
+        execute();
+
+        QCOMPARE(resultsFiles().size(), 1);
+        const QString path = resultsPath();
+        QVERIFY(path.endsWith(QString::fromStdString(vantrel::resultsFileName(vantrel::now()))));
+        const QByteArray line =
+            grant ? "WS001,True,True,True,No Error:4"
+                  : "WS001,True,True,False,Restart Failed: Error::Service did not start due to "
+                    "logon failure.  Check password and/or account name::1069::"
+                    "StartStopSericeWait:StartService::";
+        QCOMPARE(readAll(path), Header + line + "\r\n");
+
+        QStringList lines;
+        if (grant) lines << "WS001: Enabling Logon as a service right...";
+        lines << "WS001: Success.  Updated service Albd"
+              << "WS001: stopped service"
+              << (grant ? "WS001: started/restarted service"
+                        : "WS001:>> FAILED <<::Could not start/restart service")
+              << Saved + path;
+        QCOMPARE(w->textMsg->toPlainText(), pane(lines).replace("\r\n", "\n"));
+
+        QStringList steps = {"Executing please wait..."};
+        if (grant) steps << "WS001: Enabling Logon as a service right...";
+        steps << "WS001:updateing...please wait"
+              << "WS001: updating account and/or password.."
+              << "WS001: trying to STOP service..."
+              << "WS001: trying to START service...";
+        QCOMPARE(progressTexts, steps);
+        QCOMPARE(boxTexts(), QStringList{"Saved Results to File: " + path});
+        QCOMPARE(boxes.shown.back().title, std::string("Saved Results..."));
+        QVERIFY(!w->progress()->isVisible());
+        QCOMPARE(w->clients->current(), 0);
+
+        const QJsonObject albd = service("WS001");
+        QCOMPARE(albd.value("account").toString(), Account);
+        QCOMPARE(albd.value("password").toString(), Password);
+        QCOMPARE(albd.value("state").toString(), grant ? "running" : "stopped");
+        QCOMPARE(rights("WS001", Account).contains("SeServiceLogonRight"), grant);
+        checkNoPassword();
+    }
+
+    // Start and stop need no account; each outcome has its own pane line, nothing is written
+    // to a results file.
+    void startAndStop_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("state");
+        const QString failedStart = ":>> FAILED <<: Could not start/restart service";
+        QTest::newRow("start running")
+            << "start"
+            << "WS001" << QStringList{"WS001: Service is already active"} << "running";
+        QTest::newRow("start stopped")
+            << "start"
+            << "WS002" << QStringList{"WS002: started/restarted service"} << "running";
+        QTest::newRow("start disabled") << "start"
+                                        << "WS003" << QStringList{"WS003" + failedStart} << "stopped";
+        QTest::newRow("start missing") << "start"
+                                       << "WS004" << QStringList{"WS004" + failedStart} << "";
+        QTest::newRow("start unreachable") << "start"
+                                           << "WS005" << QStringList{"WS005" + failedStart} << "running";
+        QTest::newRow("stop running")
+            << "stop"
+            << "WS001" << QStringList{"machine: WS001,Albd", "WS001: stopped service"} << "stopped";
+        const QStringList notRunning[] = {
+            {"WS002", "stopped"}, {"WS003", "stopped"}, {"WS004", ""}, {"WS005", "running"}};
+        for (const auto& row : notRunning) {
+            const QString h = row[0];
+            QTest::addRow("stop %s", qPrintable(h))
+                << "stop" << h << QStringList{"machine: " + h + ",Albd", h + ": Service is not running"}
+                << row[1];
+        }
+    }
+    void startAndStop() {
+        QFETCH(QString, action);
+        QFETCH(QString, host);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, state);
+        fill({host});
+        setInputs(action, "", "");
+        execute();
+        QCOMPARE(w->textMsg->toPlainText(), pane(lines).replace("\r\n", "\n"));
+        QCOMPARE(service(host).value("state").toString(), state);
+        QVERIFY(resultsFiles().isEmpty());
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(progressTexts.value(1), host + ":" + action + "ing...please wait");
+    }
+
+    // With the wait box ticked the run stays with a machine until its service has stopped.
+    void waitForService_data() {
+        QTest::addColumn<bool>("wait");
+        QTest::addColumn<int>("stopMs");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("wait") << true << 1500 << "stopped";
+        QTest::newRow("no wait") << false << 600000 << "stop_pending";
+    }
+    void waitForService() {
+        QFETCH(bool, wait);
+        QFETCH(int, stopMs);
+        QFETCH(QString, state);
+        prepare(network(stopMs));
+        fill({"WS006"});
+        setInputs("stop");
+        w->checkboxWaitForService->setChecked(wait);
+        execute();
+        QCOMPARE(service("WS006").value("state").toString(), state);
+        QVERIFY(w->textMsg->toPlainText().startsWith("WS006: stopped service\n"));
+    }
+
+    void rejectedInputs_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("serviceName");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("withClients");
+        QTest::addColumn<QString>("message");
+        const QString must = "Must enter values service name, account and password";
+        QTest::newRow("no service") << "update"
+                                    << "" << Account << Password << true << must;
+        QTest::newRow("no account") << "update"
+                                    << "Albd"
+                                    << "" << Password << true << must;
+        QTest::newRow("account box untouched") << "update"
+                                               << "Albd"
+                                               << "<Domain\\LoginName>" << Password << true << must;
+        QTest::newRow("account with <") << "update"
+                                        << "Albd"
+                                        << "CORP\\<svc" << Password << true << must;
+        QTest::newRow("no password") << "update"
+                                     << "Albd" << Account << "" << true << must;
+        QTest::newRow("update, empty list")
+            << "update"
+            << "Albd" << Account << Password << false << "No clients in the Client list";
+        QTest::newRow("start, empty list") << "start"
+                                           << "Albd"
+                                           << ""
+                                           << "" << false << "No clients in the Client list";
+    }
+    void rejectedInputs() {
+        QFETCH(QString, action);
+        QFETCH(QString, serviceName);
+        QFETCH(QString, account);
+        QFETCH(QString, password);
+        QFETCH(bool, withClients);
+        QFETCH(QString, message);
+        if (withClients) fill({"WS001"});
+        setInputs(action, account, password, serviceName);
+        execute();
+        QCOMPARE(boxTexts(), QStringList{message});
+        QCOMPARE(boxes.shown.front().icon, vantrel::Icon::Exclamation);
+        QVERIFY(resultsFiles().isEmpty());
+        QVERIFY(w->textMsg->toPlainText().isEmpty());
+        QVERIFY(!w->hasProgress() || !w->progress()->isVisible());
+        QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
+    }
+
+    // Nothing ticked: only the header, and the closing message all the same. A second run
+    // in the same second gets a file of its own.
+    void uncheckedListAndNoOverwrite() {
+        fill({"WS001", "WS002"}, false);
+        setInputs("update");
+        execute();
+        execute();
+        const QStringList files = resultsFiles();
+        QCOMPARE(files.size(), 2);
+        QVERIFY(files[1].endsWith("_2.csv") || files[0].endsWith("_2.csv"));
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(readAll(resultsPath(i)), Header);
+        QCOMPARE(boxes.shown.size(), size_t(2));
+        QVERIFY(w->textMsg->toPlainText().startsWith(Saved + progDir + "/_results"));
+        QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
+    }
+
+    // The directory test replaces the change on every machine; each machine's error column
+    // holds its own outcome only, and the box is re-read at each machine.
+    void directoryModeAndFreshErrorText() {
+        fill({"WS004", "WS001", "WS002"});
+        setInputs("update");
+        w->checkboxStopStartService->setChecked(false);
+        connect(w->clients, &vantrel::ClientList::currentSet, this,
+                [this](int index) { w->checkboxUseActiveDirectory->setChecked(index >= 1); });
+        execute();
+        QCOMPARE(readAll(resultsPath()),
+                 Header +
+                     "WS004,N/A,False,N/A,Update Failed: Error::Specified service does not exist.::1060::"
+                     "ChangeServicePassword:OpenService::;\r\n"
+                     "WS001,N/A,False,N/A,Update Failed: ;\r\n"
+                     "WS002,N/A,False,N/A,Update Failed: ;\r\n");
+        QCOMPARE(boxes.shown.size(), size_t(3)); // one directory test box per machine, then the saved box
+        QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
+        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+    }
+
+    // Osprel gets an argument list: blanks in its folder and in the account, quotes, commas
+    // and shell characters in machine names reach it one argument each and run nothing.
+    // The same names are quoted in the results file.
+    void argumentListAndQuoting() {
+        QTemporaryDir fake;
+        const QString dir = fake.filePath("fake osprel");
+        QVERIFY(QDir().mkpath(dir));
+        const QString log = dir + "/args.log";
+        writeScript(dir + "/Osprel",
+                    "printf '%s|' \"$@\" >> \"" + log.toUtf8() + "\"; echo >> \"" + log.toUtf8() + "\"\n");
+        vantrel::setProgramDirectory(dir.toStdString());
+        const QString odd = "WS,\"9\"";
+        const QString shelly = "x;touch pwned $(touch pwned2)";
+        fill({odd, shelly, "WS001"});
+        setInputs("update", "CORP\\svc new");
+        w->cbEnableLogonAsService->setChecked(true);
+        w->checkboxStopStartService->setChecked(false);
+        execute();
+        QCOMPARE(readAll(log), ("\\\\" + odd +
+                                "|-u|CORP\\svc new|-p|SeServiceLogonRight|\n"
+                                "\\\\" +
+                                shelly +
+                                "|-u|CORP\\svc new|-p|SeServiceLogonRight|\n"
+                                "\\\\WS001|-u|CORP\\svc new|-p|SeServiceLogonRight|\n")
+                                   .toUtf8());
+        QVERIFY(QDir(dir).entryList({"pwned*"}).isEmpty() && QDir().entryList({"pwned*"}).isEmpty());
+        const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
+        QCOMPARE(rows.size(), 5);
+        QVERIFY2(rows[1].startsWith("\"WS,\"\"9\"\"\",N/A,False,N/A,Update Failed: Error::RPC Server"),
+                 rows[1]);
+        QVERIFY2(rows[2].startsWith(shelly.toUtf8() + ",N/A,False,N/A,"), rows[2]);
+        QCOMPARE(rows[3],
+                 "WS001,N/A,False,N/A,Update Failed: Error::Account name and/or password is invalid.::1057::"
+                 "ChangeServicePassword:ChangeServiceConfig::;\r");
+        checkNoPassword();
+    }
+
+    // An Osprel that cannot be started: the fault box, and the run goes on with the update.
+    void missingOsprel() {
+        QTemporaryDir empty;
+        vantrel::setProgramDirectory(empty.path().toStdString());
+        fill({"WS001"});
+        setInputs("update");
+        w->cbEnableLogonAsService->setChecked(true);
+        w->checkboxStopStartService->setChecked(false);
+        execute();
+        QCOMPARE(boxes.shown.size(), size_t(2));
+        QCOMPARE(boxes.shown[0].icon, vantrel::Icon::Critical);
+        const QString fault = QString::fromStdString(boxes.shown[0].text);
+        QVERIFY2(fault.startsWith("ERROR: ") &&
+                     fault.endsWith("\r\nCould not execute --> " + empty.path() +
+                                    "/Osprel \\\\WS001 -u CORP\\svc_new -p SeServiceLogonRight"),
+                 qPrintable(fault));
+        QCOMPARE(readAll(resultsPath()), Header + "WS001,N/A,True,N/A,No Error:6\r\n");
+    }
+
+    // Whatever the user does to the list during the run: each finished machine's line is on
+    // disk already, a second click starts nothing, and only entries ticked at their turn run.
+    void listChangedDuringRun() {
+        fill({"WS001", "WS002"});
+        fill({"WS003"}, false);
+        fill({"WS004", "WS006"});
+        setInputs("update");
+        w->checkboxStopStartService->setChecked(false);
+        QList<QByteArray> onDisk;
+        connect(w->clients, &vantrel::ClientList::currentSet, this, [&](int) {
+            onDisk << readAll(resultsPath());
+            if (onDisk.size() != 1) return;
+            execute();                         // the guard makes this a no-op
+            w->clients->setTicked(1, false);   // WS002 is skipped
+            w->clients->setTicked(2, true);    // WS003 runs
+            w->clients->removeAt(3);           // WS004 goes; WS006 moves up
+            w->clients->append("WS005", true); // new last entries still run
+            w->clients->append("DC01", true);
+        });
+        execute();
+        QCOMPARE(resultsFiles().size(), 1);
+        QCOMPARE(onDisk.size(), 5);
+        QCOMPARE(onDisk[0], Header);
+        QCOMPARE(onDisk[1], Header + "WS001,N/A,True,N/A,No Error:6\r\n");
+        const QByteArray all = readAll(resultsPath());
+        QVERIFY(all.startsWith(Header +
+                               "WS001,N/A,True,N/A,No Error:6\r\nWS003,N/A,True,N/A,No Error:6\r\n"
+                               "WS006,N/A,True,N/A,No Error:6\r\nWS005,N/A,False,N/A,Update Failed: "));
+        QVERIFY(all.endsWith(
+            "\r\nDC01,N/A,False,N/A,Update Failed: Error::Specified service does not exist.::1060::"
+            "ChangeServicePassword:OpenService::;\r\n"));
+        QCOMPARE(all.count('\n'), 6);
+        const QString text = w->textMsg->toPlainText();
+        QVERIFY(!text.contains("WS002") && !text.contains("WS004"));
+        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        QCOMPARE(service("WS004").value("account").toString(), QString());
+        QCOMPARE(boxes.shown.size(), size_t(1));
+    }
+
+    // Closing the window mid-run: the run stops at its next yield, the lines so far stay,
+    // the file is closed, and the window then closes. Rows: between machines, and while
+    // Osprel is still running (it is killed and reaped, not left behind).
+    void closeDuringRun_data() {
+        QTest::addColumn<bool>("duringOsprel");
+        QTest::newRow("between machines") << false;
+        QTest::newRow("while Osprel runs") << true;
+    }
+    void closeDuringRun() {
+        QFETCH(bool, duringOsprel);
+        QTemporaryDir fake;
+        const QString pidFile = fake.filePath("pid");
+        QTimer poll;
+        if (duringOsprel) {
+            batchtest::writeHangingScript(fake.path(), "Osprel");
+            vantrel::setProgramDirectory(fake.path().toStdString());
+            w->cbEnableLogonAsService->setChecked(true);
+            connect(&poll, &QTimer::timeout, this, [&] {
+                if (QFile::exists(pidFile)) w->close();
+            });
+            poll.start(5);
+        } else {
+            connect(w->clients, &vantrel::ClientList::currentSet, this, [this](int index) {
+                if (index == 1) w->close();
+            });
+        }
+        fill({"WS001", "WS002", "WS003"});
+        setInputs("update");
+        w->checkboxStopStartService->setChecked(false);
+        execute();
+        poll.stop();
+
+        const QString path = resultsPath();
+        QCOMPARE(readAll(path), duringOsprel ? Header : Header + "WS001,N/A,True,N/A,No Error:6\r\n");
+        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        QVERIFY(boxes.shown.empty());
+        QVERIFY(!w->textMsg->toPlainText().contains(Saved));
+        QVERIFY(!w->longCommandRunning());
+        const QDir fds("/proc/self/fd");
+        for (const auto& fd : fds.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+            QVERIFY(fd.symLinkTarget() != QFileInfo(path).canonicalFilePath());
+        if (duringOsprel) {
+            QCOMPARE(::kill(readAll(pidFile).trimmed().toInt(), 0), -1);
+            QVERIFY(!QFile::exists(fake.filePath("finished")));
+        }
+        QTRY_VERIFY(!w->isVisible());
+    }
+};
+
+QTEST_MAIN(tst_BatchRun)
+#include "tst_batchrun.moc"
