@@ -46,9 +46,13 @@ bool GetClearCaseClients(const QString& server, ClientList& list, const FillProg
     if (result.output.empty()) return false;
 
     const QStringList names = SplitClearCaseOutput(QString::fromStdString(result.output));
-    for (const QString& name : names) {
-        if (!progress.turn()) return true;
-        progress.message(QStringLiteral("Found --> ") + name);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
+        // The step shown is the name reached at each turn.
+        if (progress.turnDue(i)) {
+            if (!progress.turn()) return true;
+            progress.message(QStringLiteral("Found --> ") + name);
+        }
         if (list.is_dup_list(name)) continue;
         if (!list.append(name)) {
             showErrorBox("The client list is full: it holds at most " +

@@ -48,11 +48,12 @@ int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& prog
     if (found.error != 0) return static_cast<int>(found.servers.size());
 
     progress.message(QStringLiteral("Populating list with clients found..."));
-    for (const auto& server : found.servers) {
-        if (!progress.turn()) break;
+    const int read = static_cast<int>(found.servers.size());
+    for (int i = 0; i < read; ++i) {
+        if (!progress.entryTurn(i)) break;
         // The list holds at most MaxEntries names; whatever the browser returned beyond
         // that cannot be shown.
-        if (!list.append(recordName(server.name))) break;
+        if (!list.append(recordName(found.servers[static_cast<size_t>(i)].name))) break;
     }
     return static_cast<int>(found.servers.size());
 }

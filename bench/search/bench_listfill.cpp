@@ -1,21 +1,24 @@
-// Timings of the list fills and of Remove by pattern at the list's full size (32767 entries).
-// Prints one line per figure with its target; exit status 1 when a target is missed.
+// Timings of the list fills and of Remove by pattern at the list's full size (32767 entries),
+// each through the main window as a user starts it. Prints one line per figure with its
+// target; exit status 1 when a target is missed or a result is wrong.
 #include "clients/ClientList.h"
-#include "clients/Discovery.h"
-#include "clients/HostFiles.h"
-#include "clients/PatternFilter.h"
 #include "common/AppEnv.h"
+#include "common/Dialogs.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimNetwork.h"
+#include "shell/frmMain.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QListWidget>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace vantrel;
 
@@ -23,6 +26,11 @@ namespace {
 
 constexpr int fullList = ClientList::MaxEntries;
 
+QString machineName(int i) {
+    return QStringLiteral("WS%1").arg(i, 5, 10, QChar('0'));
+}
+
+// A browser answering at once, to tell the list's share from the simulated network's.
 struct Browser : platform::NetworkManagement {
     std::vector<platform::ServerInfo100> servers;
     platform::ServerEnumeration NetServerEnum(std::uint32_t) override {
@@ -33,24 +41,18 @@ struct Browser : platform::NetworkManagement {
     }
 };
 
-// A shown list window, hidden by the procedure under test as the window's fills do.
-struct Window {
-    QWidget top;
-    QListWidget* widget = new QListWidget(&top);
-    QLabel* count = new QLabel(&top);
-    ClientList list{widget, count};
-    Window() {
-        top.resize(400, 600);
-        top.show();
-        QApplication::processEvents();
-    }
-};
+std::unique_ptr<frmMain> shownWindow() {
+    auto w = std::make_unique<frmMain>();
+    w->Form_Load();
+    w->show();
+    QApplication::processEvents();
+    return w;
+}
 
-bool report(const char* what, double ms, double targetMs, int entries) {
-    const bool ok = ms < targetMs;
-    std::printf("%-70s %8.1f ms  (target < %.0f ms, %d entries) %s\n", what, ms, targetMs, entries,
-                ok ? "ok" : "MISSED");
-    return ok;
+void choose(QComboBox* combo, const QString& text) {
+    const int index = combo->findText(text);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
 }
 
 double timed(const std::function<void()>& work) {
@@ -60,73 +62,79 @@ double timed(const std::function<void()>& work) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
+bool report(const char* what, double ms, double targetMs, int entries, bool right) {
+    const bool ok = right && ms < targetMs;
+    std::printf("%-72s %8.1f ms  (target < %.0f ms; %d entries%s) %s\n", what, ms, targetMs, entries,
+                right ? "" : ", WRONG RESULT", ok ? "ok" : "MISSED");
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     setYieldFunction([] { QCoreApplication::processEvents(); });
-    const FillProgress progress{{}, [] {
-                                    yieldEvents();
-                                    return true;
-                                }};
+    ScriptedDialogs boxes;
+    setDialogs(&boxes);
+    QTemporaryDir dir;
     bool ok = true;
 
     {
-        QTemporaryDir dir;
         const QString path = dir.filePath("hosts.txt");
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly)) return 2;
         for (int i = 0; i < fullList; ++i)
-            f.write(QStringLiteral("client-%1.corp.example\r\n").arg(i, 5, 10, QChar('0')).toUtf8());
+            f.write((QStringLiteral("client-") + machineName(i) + "\r\n").toUtf8());
         for (int i = 0; i < fullList; ++i)
-            f.write(QStringLiteral("CLIENT-%1.Corp.Example\r\n").arg(i, 5, 10, QChar('0')).toUtf8());
+            f.write((QStringLiteral("CLIENT-") + machineName(i) + "\r\n").toUtf8());
         f.close();
-        Window w;
-        const double ms = timed([&] {
-            w.list.hide();
-            ReadHostFile(path, w.list);
-            w.list.updateCountLabel();
-            w.list.show();
-        });
-        ok &=
-            report("host file: 32767 names + each again in other case, empty list", ms, 1000, w.list.count());
-        if (w.list.count() != fullList) ok = false;
+        auto w = shownWindow();
+        boxes.files = {path.toStdString()};
+        const double ms = timed([&] { choose(w->searchCriteriaCombo, "Load from File"); });
+        ok &= report("Load from File: 32767 names + each again in other case, empty list", ms, 1000,
+                     w->clients->count(), w->clients->count() == fullList && boxes.shown.size() == 1);
     }
 
     {
+        std::string json = R"({"machines": [)";
+        for (int i = 0; i < fullList; ++i)
+            json += (i ? R"(,{"name": ")" : R"({"name": ")") + machineName(i).toStdString() + "\"}";
+        json += "]}";
+        const std::string db = dir.filePath("simnet.db").toStdString();
+        platform::sim::loadNetwork(db, json);
+        platform::sim::useDatabase(db);
+        auto w = shownWindow();
+        w->clients->append("old");
+        const double ms = timed([&] { choose(w->searchCriteriaCombo, "All Systems"); });
+        ok &= report("All Systems: simulated browser of 32767 machines", ms, 1000, w->clients->count(),
+                     w->clients->count() == fullList &&
+                         w->clients->text(fullList - 1) == machineName(fullList - 1));
+        platform::sim::useDatabase({});
+
         Browser browser;
         for (int i = 0; i < fullList; ++i)
-            browser.servers.push_back(
-                {500, QStringLiteral("WS%1").arg(i, 5, 10, QChar('0')).toStdU16String()});
+            browser.servers.push_back({500, machineName(i).toStdU16String()});
         platform::setNetwork(&browser);
-        Window w;
-        w.list.append("old");
-        const double ms = timed([&] {
-            w.list.hide();
-            w.list.clear();
-            SearchNetwork(w.list, platform::sv::TypeAll, progress);
-            w.list.updateCountLabel();
-            w.list.show();
-        });
+        const double listOnly = timed([&] { choose(w->searchCriteriaCombo, "All Systems"); });
         platform::setNetwork(nullptr);
-        ok &= report("network search returning 32767 machines (one yield per machine)", ms, 1000,
-                     w.list.count());
-        if (w.list.count() != fullList) ok = false;
+        ok &= report("All Systems again: 32767 machines from a browser answering at once", listOnly, 1000,
+                     w->clients->count(), w->clients->count() == fullList);
     }
 
     {
-        Window w;
+        auto w = shownWindow();
         for (int i = 0; i < fullList; ++i)
-            w.list.append(i % 2 ? QStringLiteral("keep-%1").arg(i) : QStringLiteral("Drop-%1").arg(i));
-        int removed = 0;
-        const double ms = timed([&] {
-            w.list.hide();
-            removed = RemoveByPattern(w.list, QStringLiteral("drop"));
-            w.list.show();
-            w.list.updateCountLabel();
-        });
-        ok &= report("Remove by pattern matching every other entry of a full list", ms, 200, removed);
-        if (w.list.count() != fullList - removed || removed != (fullList + 1) / 2) ok = false;
+            w->clients->append((i % 2 ? QStringLiteral("keep-") : QStringLiteral("Drop-")) + machineName(i));
+        QApplication::processEvents();
+        choose(w->removeSettingCombo, "Remove");
+        w->patternTxt->setText("drop");
+        const double ms = timed([&] { w->removeBut->click(); });
+        const int left = w->clients->count();
+        ok &=
+            report("Remove by a pattern matching every other entry of a full list", ms, 200, fullList - left,
+                   left == fullList / 2 && w->clients->text(0) == "keep-" + machineName(1));
     }
+
+    setDialogs(nullptr);
     return ok ? 0 : 1;
 }
