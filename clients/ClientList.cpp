@@ -12,7 +12,7 @@ namespace vantrel {
 ClientList::ClientList(QListWidget* list, QLabel* countLabel, QObject* parent)
     : QObject(parent), list_(list), countLabel_(countLabel) {
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
-    foldBeforeKeying_ = collator_.locale().language() == QLocale::C;
+    plainLocale_ = collator_.locale().language() == QLocale::C;
 
     // The index follows the widget's model, so it stays right whoever changes the list.
     auto* model = list_->model();
@@ -102,7 +102,7 @@ void ClientList::show() {
 
 bool ClientList::is_dup_list(const QString& name) const {
     try {
-        return index_.find(keyOf(name)) != index_.end();
+        return holds(keyOf(name));
     } catch (const std::exception& e) {
         // Not knowing is answered as "not there": the caller adds the name.
         showErrorBox(e.what(), "is_dup_list()");
@@ -127,21 +127,35 @@ void ClientList::SetAllTicks(bool value) {
     list_->viewport()->update();
 }
 
-QCollatorSortKey ClientList::keyOf(const QString& name) const {
-    return collator_.sortKey(foldBeforeKeying_ ? name.toCaseFolded() : name);
+ClientList::Key ClientList::keyOf(const QString& name) const {
+    if (plainLocale_) return name.toCaseFolded();
+    return collator_.sortKey(name);
 }
 
-void ClientList::addKey(const QCollatorSortKey& key) {
-    ++index_.try_emplace(key, 0).first->second;
+void ClientList::addKey(const Key& key) {
+    if (const auto* folded = std::get_if<QString>(&key))
+        ++foldedIndex_[*folded];
+    else
+        ++sortKeyIndex_.try_emplace(std::get<QCollatorSortKey>(key), 0).first->second;
 }
 
-void ClientList::dropKey(const QCollatorSortKey& key) {
-    auto it = index_.find(key);
-    if (it != index_.end() && --it->second <= 0) index_.erase(it);
+void ClientList::dropKey(const Key& key) {
+    if (const auto* folded = std::get_if<QString>(&key)) {
+        auto it = foldedIndex_.find(*folded);
+        if (it != foldedIndex_.end() && --it.value() <= 0) foldedIndex_.erase(it);
+    } else {
+        auto it = sortKeyIndex_.find(std::get<QCollatorSortKey>(key));
+        if (it != sortKeyIndex_.end() && --it->second <= 0) sortKeyIndex_.erase(it);
+    }
+}
+
+bool ClientList::holds(const Key& key) const {
+    if (const auto* folded = std::get_if<QString>(&key)) return foldedIndex_.contains(*folded);
+    return sortKeyIndex_.find(std::get<QCollatorSortKey>(key)) != sortKeyIndex_.end();
 }
 
 void ClientList::rowsInserted(int first, int last) {
-    std::vector<QCollatorSortKey> keys;
+    std::vector<Key> keys;
     keys.reserve(last - first + 1);
     for (int row = first; row <= last; ++row) {
         keys.push_back(keyOf(text(row)));
@@ -165,7 +179,8 @@ void ClientList::textsChanged(int first, int last) {
 }
 
 void ClientList::rebuildIndex() {
-    index_.clear();
+    foldedIndex_.clear();
+    sortKeyIndex_.clear();
     rowKeys_.clear();
     const int n = count();
     rowKeys_.reserve(n);

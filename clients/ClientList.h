@@ -2,10 +2,12 @@
 // The client list: the check-box list widget `clientList` plus an index of its names kept
 // in step with every change, so the duplicate test never walks the list.
 #include <QCollator>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <map>
+#include <variant>
 #include <vector>
 
 class QLabel;
@@ -54,10 +56,13 @@ class ClientList : public QObject {
             return a.compare(b) < 0;
         }
     };
+    // A name's collation key: its case-folded text in the C locale, else the collator's key.
+    using Key = std::variant<QString, QCollatorSortKey>;
 
-    QCollatorSortKey keyOf(const QString& name) const;
-    void addKey(const QCollatorSortKey& key);
-    void dropKey(const QCollatorSortKey& key);
+    Key keyOf(const QString& name) const;
+    void addKey(const Key& key);
+    void dropKey(const Key& key);
+    bool holds(const Key& key) const;
     void rowsInserted(int first, int last);
     void rowsAboutToBeRemoved(int first, int last);
     void textsChanged(int first, int last);
@@ -67,14 +72,17 @@ class ClientList : public QObject {
     QLabel* countLabel_;
     QLabel* captionLabel_ = nullptr;
 
-    // The duplicate rule: two names are the same client when their collation keys are equal.
-    // The collator is the default locale's, ignoring letter case (ICU's secondary strength:
-    // case does not count, accents and every other difference do). In the C locale Qt's
-    // keys are the plain code units, so there names are case-folded before keying.
+    // The duplicate rule: two names are the same client when the default locale's collator,
+    // ignoring letter case, calls them equal (ICU's secondary strength: case does not count,
+    // accents and every other difference do). Equal collation keys mean exactly that. In the
+    // C locale Qt's collator compares case-folded code units, so the case-folded text is the
+    // key there (Qt's own sort key would keep the case).
     QCollator collator_;
-    bool foldBeforeKeying_ = false;
-    std::vector<QCollatorSortKey> rowKeys_;          // one per row, in row order
-    std::map<QCollatorSortKey, int, KeyLess> index_; // key -> number of rows holding it
+    bool plainLocale_ = false;
+    std::vector<Key> rowKeys_; // one per row, in row order
+    // key -> number of rows holding it; one of the two is in use, as the locale says
+    QHash<QString, int> foldedIndex_;
+    std::map<QCollatorSortKey, int, KeyLess> sortKeyIndex_;
 };
 
 } // namespace vantrel

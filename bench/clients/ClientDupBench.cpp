@@ -8,9 +8,18 @@
 #include <QListWidget>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <vector>
 
 namespace {
+
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 QString nameAt(int i) {
     return QStringLiteral("ws%1.corp.halcyra.example").arg(i, 5, 10, QLatin1Char('0'));
@@ -37,16 +46,27 @@ void run(const QLocale& locale) {
     for (int i = 0; i < n; ++i)
         probes.append(i % 2 ? nameAt(2 * i + 1) : nameAt(2 * i).toUpper());
 
-    timer.restart();
+    // Five passes. Wall time is what a user waits; the thread's CPU time leaves out the time
+    // other processes took the processor, so it stays comparable on a busy build machine.
+    std::vector<double> wall, cpu;
     int found = 0;
-    for (const QString& probe : probes)
-        found += list.is_dup_list(probe) ? 1 : 0;
-    const qint64 lookupNs = timer.nsecsElapsed();
+    for (int pass = 0; pass < 5; ++pass) {
+        found = 0;
+        const double cpuStart = threadCpuMs();
+        timer.restart();
+        for (const QString& probe : probes)
+            found += list.is_dup_list(probe) ? 1 : 0;
+        wall.push_back(timer.nsecsElapsed() / 1e6);
+        cpu.push_back(threadCpuMs() - cpuStart);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
 
-    std::printf("locale %-6s  fill %d entries: %lld ms   %d is_dup_list look-ups: %.1f ms (%d found, "
-                "expected %d)   target < 50 ms\n",
-                qPrintable(locale.name()), n, static_cast<long long>(fillMs), n, lookupNs / 1e6, found,
-                (n + 1) / 2);
+    std::printf("locale %-6s  fill %d entries: %lld ms\n", qPrintable(locale.name()), n,
+                static_cast<long long>(fillMs));
+    std::printf("  %d is_dup_list look-ups (%d found, expected %d): wall best %.1f ms, median %.1f ms; "
+                "CPU best %.1f ms, median %.1f ms   target < 50 ms\n",
+                n, found, (n + 1) / 2, wall.front(), wall[2], cpu.front(), cpu[2]);
 }
 
 } // namespace
