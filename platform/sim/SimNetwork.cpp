@@ -93,7 +93,13 @@ void loadNetwork(const std::string& path, const std::string& json) {
     }
     // Replace the network in place, in one transaction: processes that have the file open
     // see either the old network or the new one. A file that is not a network is left alone.
-    auto c = openNetworkFile(path);
+    std::unique_ptr<Connection> c;
+    try {
+        c = openNetworkFile(path);
+    } catch (const SimError& e) {
+        throw SimError(std::string(e.what()) +
+                       "; it is left as it is (remove it to write a new network there)");
+    }
     try {
         Transaction t(*c, true);
         writeNetwork(*c, net);
