@@ -7,6 +7,7 @@
 #include "clients/PatternFilter.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "platform/Platform.h"
 
 #include <QFile>
 #include <QLabel>
@@ -39,6 +40,28 @@ struct ListFixture {
     }
 };
 
+// A browser and a ClearCase tool with canned answers.
+struct CannedBrowser : platform::NetworkManagement {
+    platform::ServerEnumeration answer;
+    bool fault = false;
+    platform::ServerEnumeration NetServerEnum(std::uint32_t) override {
+        if (fault) throw platform::PlatformFault("network file unreadable");
+        return answer;
+    }
+    std::uint32_t NetMessageBufferSend(const std::u16string&, const std::u16string&, std::uint32_t) override {
+        return 0;
+    }
+};
+
+struct CannedClearTool : platform::ClearTool {
+    platform::CmdExecResult answer;
+    bool fault = false;
+    platform::CmdExecResult CmdExec(const std::vector<std::string>&) override {
+        if (fault) throw platform::PlatformFault("network file unreadable");
+        return answer;
+    }
+};
+
 } // namespace
 
 class tst_ListProcs : public QObject {
@@ -60,7 +83,11 @@ class tst_ListProcs : public QObject {
         boxes.clear();
         setDialogs(&boxes);
     }
-    void cleanup() { setDialogs(nullptr); }
+    void cleanup() {
+        setDialogs(nullptr);
+        platform::setNetwork(nullptr);
+        platform::setClearTool(nullptr);
+    }
 
     void hostLines_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -157,6 +184,101 @@ class tst_ListProcs : public QObject {
         QFETCH(QString, criterion);
         QFETCH(quint32, mask);
         QCOMPARE(CriteriaToServerType(criterion), mask);
+    }
+
+    // A failed enumeration leaves the list as it was, silently; a full list takes what fits.
+    void searchNetworkAnswers_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("fault");
+        QTest::addColumn<int>("machines");
+        QTest::addColumn<int>("listed");
+        QTest::newRow("success") << 0 << false << 3 << 4;
+        QTest::newRow("browser unavailable") << 6118 << false << 0 << 1;
+        QTest::newRow("access denied") << 5 << false << 0 << 1;
+        QTest::newRow("platform fault") << 0 << true << 3 << 1;
+        QTest::newRow("more than the list holds")
+            << 0 << false << ClientList::MaxEntries + 5 << int(ClientList::MaxEntries);
+    }
+    void searchNetworkAnswers() {
+        QFETCH(int, error);
+        QFETCH(bool, fault);
+        QFETCH(int, machines);
+        QFETCH(int, listed);
+        CannedBrowser browser;
+        browser.fault = fault;
+        browser.answer.error = static_cast<std::uint32_t>(error);
+        for (int i = 0; i < machines; ++i)
+            browser.answer.servers.push_back({500, u"M" + QString::number(i).toStdU16String()});
+        platform::setNetwork(&browser);
+        ListFixture f({"before"});
+        QStringList messages;
+        int turns = 0;
+        const FillProgress progress{[&](const QString& m) { messages << m; }, [&] { return ++turns > 0; }};
+        SearchNetwork(f.list, platform::sv::TypeAll, progress);
+        QCOMPARE(f.list.count(), listed);
+        QCOMPARE(f.list.text(0), QString("before"));
+        if (listed > 1) QCOMPARE(f.list.text(1), QString("M0"));
+        QCOMPARE(messages.value(0), QString("Searching Network...this may take a while"));
+        QCOMPARE(messages.value(1),
+                 listed > 1 ? QString("Populating list with clients found...") : QString());
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void clearCaseClients_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("outcome"); // output, "!error text" for a raised error, "!!" for a fault
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("names") << QStringList{"ws2"} << "WS1\r\nWS2\r\nWS3\r\n"
+                               << true << QStringList{"ws2", "WS1", "WS3"};
+        QTest::newRow("last name without line end")
+            << QStringList{} << "WS1\r\nWS2" << true << QStringList{"WS1", "WS2"};
+        QTest::newRow("LF line ends") << QStringList{} << "WS1\nws1\nWS2\n"
+                                      << true << QStringList{"WS1", "WS2"};
+        QTest::newRow("empty output") << QStringList{"x"} << "" << false << QStringList{"x"};
+        QTest::newRow("tool error") << QStringList{"x"} << "!cleartool: Error: Unknown host \"Q\"." << false
+                                    << QStringList{"x"};
+        QTest::newRow("platform fault") << QStringList{"x"} << "!!" << false << QStringList{"x"};
+    }
+    void clearCaseClients() {
+        QFETCH(QStringList, before);
+        QFETCH(QString, outcome);
+        QFETCH(bool, result);
+        QFETCH(QStringList, after);
+        CannedClearTool tool;
+        tool.fault = outcome == "!!";
+        tool.answer.ok = !outcome.startsWith('!');
+        (tool.answer.ok ? tool.answer.output : tool.answer.errorDescription) =
+            (tool.answer.ok ? outcome : outcome.mid(1)).toStdString();
+        platform::setClearTool(&tool);
+        ListFixture f(before);
+        QCOMPARE(GetClearCaseClients("LIC", f.list), result);
+        QCOMPARE(f.names(), after);
+        if (outcome.startsWith('!')) {
+            QCOMPARE(boxes.shown.size(), size_t(1));
+            const QString text = QString::fromStdString(boxes.shown[0].text);
+            const QString description = tool.fault ? "network file unreadable" : outcome.mid(1);
+            QVERIFY2(
+                text.startsWith("Error::" + description + "\r\nCould not get ClearCase Clients Only\r\n"),
+                qPrintable(text));
+        } else {
+            QVERIFY(boxes.shown.empty());
+        }
+    }
+
+    // Names taken before the list filled up stay; the rest is reported as an error.
+    void clearCaseClientsIntoFullList() {
+        CannedClearTool tool;
+        tool.answer = {true, "a\r\nA\r\nb\r\nc\r\n", {}};
+        platform::setClearTool(&tool);
+        ListFixture f;
+        for (int i = 0; i < ClientList::MaxEntries - 1; ++i)
+            f.list.append(QString("m%1").arg(i));
+        QVERIFY(!GetClearCaseClients("LIC", f.list));
+        QCOMPARE(f.list.count(), int(ClientList::MaxEntries));
+        QCOMPARE(f.list.text(ClientList::MaxEntries - 1), QString("a"));
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QVERIFY(QString::fromStdString(boxes.shown[0].text).contains("\"b\""));
     }
 
     void readHostFile_data() {
