@@ -9,14 +9,13 @@
 #include "clients/PatternFilter.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "shell/FormKit.h"
 #include "shell/frmProgress.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPalette>
 #include <QPushButton>
 
 #include <exception>
@@ -120,9 +119,7 @@ void frmMain::removeSettingCombo_Click() {
     const QString mode = removeSettingCombo->currentText();
     if (mode == QLatin1String("Remove") || mode == QLatin1String("Find")) {
         patternTxt->setEnabled(true);
-        QPalette palette = patternTxt->palette();
-        palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
-        patternTxt->setPalette(palette);
+        form::setBackground(patternTxt, form::vbColor(form::ColorWindow));
         removeBut->setText(mode == QLatin1String("Remove") ? QStringLiteral("Do Remove")
                                                            : QStringLiteral("Do Find"));
     }
