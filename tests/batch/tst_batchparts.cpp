@@ -6,15 +6,12 @@
 
 #include "Scripts.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWidget>
 #include <QtTest>
 
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
 
@@ -116,48 +113,6 @@ class tst_BatchParts : public QObject {
         QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
     }
 
-    void uncreatableFileThrows() {
-        QTemporaryDir dir;
-        const std::string missing = dir.filePath("no such folder").toStdString();
-        try {
-            vantrel::ResultsFile f(missing, "_results.csv");
-            QFAIL("created a file in a missing folder");
-        } catch (const std::runtime_error& e) {
-            QVERIFY(QString(e.what()).contains("no such folder"));
-        }
-    }
-
-    // The arguments reach the program exactly, one by one, whatever blanks and shell
-    // characters they hold; and a folder with a blank in its name is no obstacle.
-    void argumentsPassedUnchanged() {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("with blank"));
-        const QString log = dir.filePath("args.log");
-        const QString program =
-            writeScript(dir.filePath("with blank/tool"),
-                        "for a in \"$@\"; do printf '%s\\n--\\n' \"$a\"; done > \"" + log.toUtf8() + "\"\n");
-        const QStringList args = vantrel::osprelArguments("WS;touch pwned $(id) `id` | x", "CORP\\svc albd");
-        QCOMPARE(vantrel::RunAndWait(program, args), vantrel::RunOutcome::Finished);
-        QCOMPARE(readAll(log),
-                 QByteArray("\\\\WS;touch pwned $(id) `id` | x\n--\n-u\n--\nCORP\\svc albd\n--\n-p\n--\n"
-                            "SeServiceLogonRight\n--\n"));
-        QVERIFY(!QFile::exists(QDir::current().filePath("pwned")));
-        QVERIFY(boxes.shown.empty());
-    }
-
-    void missingProgramShowsFaultBox() {
-        QTemporaryDir dir;
-        const QString program = dir.filePath("gone/Osprel");
-        QCOMPARE(vantrel::RunAndWait(program, vantrel::osprelArguments("WS001", "CORP\\svc")),
-                 vantrel::RunOutcome::FailedToStart);
-        QCOMPARE(boxes.shown.size(), size_t(1));
-        const auto& box = boxes.shown.front();
-        QCOMPARE(box.icon, vantrel::Icon::Critical);
-        const QString text = QString::fromStdString(box.text);
-        QVERIFY2(text.startsWith("ERROR: ") && text.contains("\r\nCould not execute --> "), qPrintable(text));
-        QVERIFY(text.endsWith(program + " \\\\WS001 -u CORP\\svc -p SeServiceLogonRight"));
-    }
-
     // The wait lets events run: the helper only ends once a timer of ours has fired.
     void eventsRunWhileWaiting() {
         QTemporaryDir dir;
@@ -171,30 +126,6 @@ class tst_BatchParts : public QObject {
         });
         QCOMPARE(vantrel::RunAndWait(program, {}), vantrel::RunOutcome::Finished);
         QVERIFY(QFile::exists(flag));
-    }
-
-    // A close of the watched window with a stop requested ends the wait, kills the helper
-    // and reaps it (no zombie left: the pid is gone).
-    void closeStopsWaitAndReaps() {
-        QTemporaryDir dir;
-        const QString pidFile = dir.filePath("pid");
-        const QString program = batchtest::writeHangingScript(dir.path(), "hang");
-        QWidget window;
-        bool stop = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!QFile::exists(pidFile)) return;
-            poll.stop();
-            stop = true;
-            window.close();
-        });
-        poll.start(5);
-        QCOMPARE(vantrel::RunAndWait(program, {}, &window, [&] { return stop; }),
-                 vantrel::RunOutcome::Stopped);
-        const pid_t pid = readAll(pidFile).trimmed().toInt();
-        QVERIFY(pid > 0);
-        QCOMPARE(::kill(pid, 0), -1);
-        QVERIFY(!QFile::exists(dir.filePath("finished")));
     }
 };
 

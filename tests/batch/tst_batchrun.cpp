@@ -140,6 +140,18 @@ class tst_BatchRun : public QObject {
             QVERIFY(!readAll(resultsPath(i)).contains(Password.toUtf8()));
     }
 
+    void prepare(const QString& json) {
+        boxes.clear();
+        progressTexts.clear();
+        vantrel::setProgramDirectory(progDir.toStdString());
+        for (const auto& f : resultsFiles())
+            QFile::remove(progDir + "/" + f);
+        platform::sim::loadNetwork(db.toStdString(), json.toStdString());
+        w = std::make_unique<frmMain>();
+        w->Form_Load();
+        w->show();
+    }
+
   private slots:
     void initTestCase() {
         QVERIFY(tmp.isValid());
@@ -165,17 +177,6 @@ class tst_BatchRun : public QObject {
     }
 
     void init() { prepare(network()); }
-    void prepare(const QString& json) {
-        boxes.clear();
-        progressTexts.clear();
-        vantrel::setProgramDirectory(progDir.toStdString());
-        for (const auto& f : resultsFiles())
-            QFile::remove(progDir + "/" + f);
-        platform::sim::loadNetwork(db.toStdString(), json.toStdString());
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
-    }
     void cleanup() { w.reset(); }
 
     // The main job: new account and password, then stop and restart. Without the logon
@@ -190,7 +191,12 @@ class tst_BatchRun : public QObject {
         fill({"WS001"});
         setInputs("update");
         w->cbEnableLogonAsService->setChecked(grant);
+        Qt::CursorShape during = Qt::ArrowCursor;
+        connect(w->clients, &vantrel::ClientList::currentSet, this,
+                [&](int) { during = w->cursor().shape(); });
         execute();
+        QCOMPARE(during, Qt::WaitCursor);
+        QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
 
         QCOMPARE(resultsFiles().size(), 1);
         const QString path = resultsPath();
@@ -344,6 +350,24 @@ class tst_BatchRun : public QObject {
         QVERIFY(w->textMsg->toPlainText().isEmpty());
         QVERIFY(!w->hasProgress() || !w->progress()->isVisible());
         QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
+    }
+
+    // A results file that cannot be created ends the run with the fault box, before any
+    // machine is touched.
+    void uncreatableResultsFile() {
+        QTemporaryDir gone;
+        vantrel::setProgramDirectory((gone.path() + "/missing").toStdString());
+        fill({"WS001"});
+        setInputs("update");
+        execute();
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        const QStringList lines = QString::fromStdString(boxes.shown[0].text).split("\r\n");
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("Error::") && lines[0].contains("missing"));
+        QCOMPARE(lines[1], "Could not load all components");
+        QCOMPARE(boxes.shown[0].title, std::string("Error..."));
+        QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
+        QVERIFY(!w->hasProgress() || !w->progress()->isVisible());
     }
 
     // Nothing ticked: only the header, and the closing message all the same. A second run
