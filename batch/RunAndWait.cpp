@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace vantrel {
 
 namespace {
@@ -62,6 +66,11 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+#ifdef Q_OS_WIN
+    // Osprel is a console program: without this a console window would flash up per machine.
+    process.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments* args) { args->flags |= CREATE_NO_WINDOW; });
+#endif
 
     QEventLoop loop;
     bool ended = false;
