@@ -23,7 +23,6 @@ fi
 # network the first time.
 if [ -x "$BIN/simnet" ] && [ ! -f "$BIN/simnet.db" ]; then
     "$BIN/simnet" init --demo
-    echo "Demonstration network written to $BIN/simnet.db"
 fi
 if [ -f "$BIN/simnet.db" ]; then
     cat <<MSG
