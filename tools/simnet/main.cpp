@@ -25,7 +25,10 @@ namespace {
 const char* const Usage = "usage: simnet [--db PATH] load FILE|-\n"
                           "       simnet [--db PATH] dump\n"
                           "       simnet [--db PATH] init --demo [--if-missing]\n"
-                          "The network file is PATH, else $SIMNET_DB, else simnet.db beside simnet.\n";
+                          "The network file is PATH, else $SIMNET_DB, else simnet.db beside simnet.\n"
+                          "Descriptions are checked strictly: unknown fields, values of the wrong type,\n"
+                          "numbers out of range (times over one hour) and names given twice are refused\n"
+                          "with the field's path, and the network stays as it was.\n";
 
 int usage(const std::string& problem) {
     std::cerr << "simnet: " << problem << "\n" << Usage;
