@@ -574,11 +574,11 @@ NetworkDesc parseDescription(const std::string& text) {
 }
 
 std::string renderDescription(const NetworkDesc& net) {
-    static const char* typeNames[][2] = {{"workstation", "1"},
-                                         {"server", "2"},
-                                         {"domain_ctrl", "8"},
-                                         {"domain_bakctrl", "16"},
-                                         {"local_list_only", "1073741824"}};
+    static const std::pair<const char*, std::uint32_t> typeNames[] = {{"workstation", 0x1},
+                                                                      {"server", 0x2},
+                                                                      {"domain_ctrl", 0x8},
+                                                                      {"domain_bakctrl", 0x10},
+                                                                      {"local_list_only", 0x40000000}};
     ojson out;
     out["browser_available"] = net.browserAvailable;
     out["domains"] = ojson::array();
@@ -607,8 +607,8 @@ std::string renderDescription(const NetworkDesc& net) {
         mj["name"] = m.name;
         mj["domain"] = m.domain;
         mj["types"] = ojson::array();
-        for (auto& t : typeNames)
-            if (m.types & std::stoul(t[1])) mj["types"].push_back(t[0]);
+        for (const auto& [typeName, bit] : typeNames)
+            if (m.types & bit) mj["types"].push_back(typeName);
         mj["platform_id"] = m.platformId;
         mj["reachable"] = m.reachable;
         mj["admin"] = m.admin;
