@@ -29,7 +29,10 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -452,10 +455,24 @@ void frmMain::maskPwdCB_Click() {
 void frmMain::SetMsg(const QString& msg) {
     try {
         // The pane is emptied whole once it holds more than 5000 characters (line breaks count
-        // as CR LF, two each), and the newest line goes on top.
-        QString current = vantrel::form::textWithCrLf(textMsg);
-        if (current.size() > 5000) current.clear();
-        textMsg->setPlainText(msg + QLatin1String("\r\n") + current);
+        // as CR LF, two each), and the newest line goes on top. A batch run calls this for every
+        // event on every machine, so the pane's text is neither read nor re-set: the document
+        // keeps its character and line counts up to date, and the line is inserted in place.
+        QTextDocument* doc = textMsg->document();
+        const int length = (doc->characterCount() - 1) + (doc->blockCount() - 1);
+        const QString line = msg + QLatin1String("\r\n");
+        if (length > 5000) {
+            textMsg->setPlainText(line);
+        } else {
+            // Re-setting the text used to drop the edit history; a run of insertions must not
+            // build one up either.
+            doc->setUndoRedoEnabled(false);
+            QTextCursor(doc).insertText(line);
+            doc->setUndoRedoEnabled(true);
+        }
+        // The newest line stays in view, as after re-setting the text.
+        textMsg->moveCursor(QTextCursor::Start);
+        textMsg->verticalScrollBar()->setValue(0);
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "SetMsg()");
     }

@@ -11,6 +11,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -94,6 +97,27 @@ class tst_Outputs : public QObject {
         const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         for (int i = 1; i < lines.size(); ++i)
             QVERIFY(lines[i - 1] > lines[i]);
+    }
+
+    void paneShowsNewestLineAfterEachMessage() {
+        // Lines go in at the top in place; the pane must still look as if its text were re-set:
+        // scrolled to the top, caret at the start, nothing to undo.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (int i = 0; i < 60; ++i)
+            w->SetMsg(QStringLiteral("line %1").arg(i));
+        QScrollBar* bar = w->textMsg->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        w->textMsg->moveCursor(QTextCursor::End);
+        bar->setValue(bar->maximum());
+        w->textMsg->insertPlainText(QStringLiteral("typed"));
+        w->SetMsg(QStringLiteral("newest"));
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(w->textMsg->textCursor().position(), 0);
+        QVERIFY(!w->textMsg->textCursor().hasSelection());
+        QVERIFY(!w->textMsg->document()->isUndoAvailable());
+        QVERIFY(textWithCrLf(w->textMsg).startsWith(QStringLiteral("newest\r\nline 59\r\n")));
+        QVERIFY(textWithCrLf(w->textMsg).endsWith(QStringLiteral("line 0\r\ntyped")));
     }
 
     // ---- progress window ----
