@@ -82,6 +82,32 @@ void closeHandle(Outcome& out, Handle& h) {
     h = 0;
 }
 
+// The machine's service control manager with full access; 0 when it could not be opened.
+Handle openManager(Outcome& out, const std::string& machine) {
+    Handle manager = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess);
+        if (r.ok())
+            manager = r.value;
+        else
+            out.stepFailed("OpenSCManager", r.error);
+    });
+    return manager;
+}
+
+// The service with full access; 0 when it could not be opened.
+Handle openService(Outcome& out, Handle manager, const std::string& service) {
+    Handle serviceHandle = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenService(manager, service, svc::ServiceAllAccess);
+        if (r.ok())
+            serviceHandle = r.value;
+        else
+            out.stepFailed("OpenService", r.error);
+    });
+    return serviceHandle;
+}
+
 } // namespace
 
 void setPauseObserver(std::function<void(long long units)> observer) {
@@ -148,25 +174,8 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
     Outcome out("StartStopSericeWait");
     const std::string machineName = trimBlanks(machine);
     const std::string serviceName = trimBlanks(service);
-    Handle manager = 0;
-    Handle serviceHandle = 0;
-
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenSCManager(machineName, svc::ScManagerAllAccess);
-        if (r.ok())
-            manager = r.value;
-        else
-            out.stepFailed("OpenSCManager", r.error);
-    });
-    if (manager) {
-        out.attempt([&] {
-            auto r = platform::serviceControl().OpenService(manager, serviceName, svc::ServiceAllAccess);
-            if (r.ok())
-                serviceHandle = r.value;
-            else
-                out.stepFailed("OpenService", r.error);
-        });
-    }
+    Handle manager = openManager(out, machineName);
+    Handle serviceHandle = manager ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         // Only the request decides the outcome; the wait merely holds the return until the
         // service has settled, stalled or stopped answering.
@@ -204,17 +213,8 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
     Outcome out("ChangeServicePassword");
     const std::string machineName = trimBlanks(machine);
     const std::string serviceName = trimBlanks(service);
-    Handle manager = 0;
+    Handle manager = openManager(out, machineName);
     Handle lock = 0;
-    Handle serviceHandle = 0;
-
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenSCManager(machineName, svc::ScManagerAllAccess);
-        if (r.ok())
-            manager = r.value;
-        else
-            out.stepFailed("OpenSCManager", r.error);
-    });
     if (manager) {
         out.attempt([&] {
             auto r = platform::serviceControl().LockServiceDatabase(manager);
@@ -224,15 +224,7 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
                 out.stepFailed("LockServiceDB", r.error);
         });
     }
-    if (lock) {
-        out.attempt([&] {
-            auto r = platform::serviceControl().OpenService(manager, serviceName, svc::ServiceAllAccess);
-            if (r.ok())
-                serviceHandle = r.value;
-            else
-                out.stepFailed("OpenService", r.error);
-        });
-    }
+    Handle serviceHandle = lock ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         out.attempt([&] {
             platform::ServiceConfigChange change;
