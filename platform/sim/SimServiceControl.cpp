@@ -93,6 +93,17 @@ bool canLogOn(Connection& c, const ServiceRow& r) {
     return has("SeServiceLogonRight") && !has("SeDenyServiceLogonRight");
 }
 
+// Reaches the machine behind an open handle of this kind, copying the handle's entry (the
+// wait for the machine lets other threads close it meanwhile). The error the call fails with,
+// or 0.
+std::uint32_t reachHandle(Guard& g, Handle handle, HandleKind kind, HandleEntry& entry) {
+    const HandleEntry* h = handles().find(handle, kind);
+    if (!h) return err::InvalidHandle;
+    entry = *h;
+    MachineRow m;
+    return reachMachine(g, entry.machine, false, m) == Reach::Ok ? err::Success : err::RpcServerUnavailable;
+}
+
 std::int64_t ownStartTicks() {
     static const std::int64_t ticks = processStartTicks(getpid());
     return ticks;
@@ -120,11 +131,9 @@ class SimServiceControl : public ServiceControl {
     Result<Handle> OpenService(Handle manager, const std::string& serviceName,
                                std::uint32_t access) override {
         Guard g(Store::instance().mutex());
-        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
-        if (!mgr) return {0, err::InvalidHandle};
-        const std::string machine = mgr->machine;
-        MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) return {0, err::RpcServerUnavailable};
+        HandleEntry mgr{};
+        if (std::uint32_t error = reachHandle(g, manager, HandleKind::ScManager, mgr)) return {0, error};
+        const std::string& machine = mgr.machine;
         return guarded(
             [&]() -> Result<Handle> {
                 Connection& c = requireConnection();
@@ -138,11 +147,8 @@ class SimServiceControl : public ServiceControl {
 
     std::uint32_t StartService(Handle service) override {
         Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(service, HandleKind::Service);
-        if (!h) return err::InvalidHandle;
-        const HandleEntry e = *h;
-        MachineRow m;
-        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return error;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -166,11 +172,8 @@ class SimServiceControl : public ServiceControl {
 
     Result<ServiceStatus> ControlService(Handle service, std::uint32_t control) override {
         Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(service, HandleKind::Service);
-        if (!h) return {{}, err::InvalidHandle};
-        const HandleEntry e = *h;
-        MachineRow m;
-        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return {{}, err::RpcServerUnavailable};
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return {{}, error};
         return guarded(
             [&]() -> Result<ServiceStatus> {
                 Connection& c = requireConnection();
@@ -195,11 +198,8 @@ class SimServiceControl : public ServiceControl {
 
     Result<ServiceStatus> QueryServiceStatusEx(Handle service) override {
         Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(service, HandleKind::Service);
-        if (!h) return {{}, err::InvalidHandle};
-        const HandleEntry e = *h;
-        MachineRow m;
-        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return {{}, err::RpcServerUnavailable};
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return {{}, error};
         return guarded(
             [&]() -> Result<ServiceStatus> {
                 Connection& c = requireConnection();
@@ -266,11 +266,9 @@ class SimServiceControl : public ServiceControl {
 
     Result<Handle> LockServiceDatabase(Handle manager) override {
         Guard g(Store::instance().mutex());
-        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
-        if (!mgr) return {0, err::InvalidHandle};
-        const std::string machine = mgr->machine;
-        MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) return {0, err::RpcServerUnavailable};
+        HandleEntry mgr{};
+        if (std::uint32_t error = reachHandle(g, manager, HandleKind::ScManager, mgr)) return {0, error};
+        const std::string& machine = mgr.machine;
         return guarded(
             [&]() -> Result<Handle> {
                 Connection& c = requireConnection();
