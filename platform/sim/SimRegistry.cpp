@@ -136,34 +136,13 @@ class SimRegistry : public Registry {
 
     RegValueRead RegQueryValueEx(Handle key, const std::string& valueName,
                                  std::uint32_t bufferBytes) override {
-        Guard g(Store::instance().mutex());
-        RegValueRead out;
-        auto k = keyOf(key);
-        if (!k) {
-            out.error = err::InvalidHandle;
-            return out;
-        }
-        if (!(k->access & KeyQueryValue)) {
-            out.error = err::AccessDenied;
-            return out;
-        }
-        if ((out.error = reachKey(g, *k)) != 0) return out;
-        RegValueRead failed;
-        failed.error = k->local ? err::FileNotFound : err::RpcServerUnavailable;
-        return guarded(
-            [&]() -> RegValueRead {
-                Connection& c = requireConnection();
-                Transaction t(c, false);
-                auto row = findKey(c, *k, k->path);
-                if (!row) {
-                    out.error = k->path.empty() ? err::FileNotFound : KeyDeleted;
-                    return out;
-                }
+        return readKey<RegValueRead>(
+            key, KeyQueryValue, [&](Connection& c, const HandleEntry&, const KeyRow& row, RegValueRead& out) {
                 auto q = c.query("SELECT type, data FROM reg_values WHERE key_id = ? AND name = ?");
-                q.bind(1, row->id).bind(2, valueName);
-                if (row->id == 0 || !q.step()) {
+                q.bind(1, row.id).bind(2, valueName);
+                if (row.id == 0 || !q.step()) {
                     out.error = err::FileNotFound;
-                    return out;
+                    return;
                 }
                 out.type = static_cast<std::uint32_t>(q.integer(0));
                 auto data = q.blob(1);
@@ -172,9 +151,7 @@ class SimRegistry : public Registry {
                     out.error = err::MoreData;
                 else
                     out.data = std::move(data);
-                return out;
-            },
-            failed);
+            });
     }
 
     std::uint32_t RegSetValueEx(Handle key, const std::string& valueName, std::uint32_t type,
@@ -207,38 +184,18 @@ class SimRegistry : public Registry {
     }
 
     RegSubkeyName RegEnumKeyEx(Handle key, std::uint32_t index, std::uint32_t nameBufferChars) override {
-        Guard g(Store::instance().mutex());
-        RegSubkeyName out;
-        auto k = keyOf(key);
-        if (!k) {
-            out.error = err::InvalidHandle;
-            return out;
-        }
-        if (!(k->access & KeyEnumerateSubKeys)) {
-            out.error = err::AccessDenied;
-            return out;
-        }
-        if ((out.error = reachKey(g, *k)) != 0) return out;
-        RegSubkeyName failed;
-        failed.error = k->local ? err::FileNotFound : err::RpcServerUnavailable;
-        return guarded(
-            [&]() -> RegSubkeyName {
-                Connection& c = requireConnection();
-                Transaction t(c, false);
-                auto row = findKey(c, *k, k->path);
-                if (!row) {
-                    out.error = k->path.empty() ? err::FileNotFound : KeyDeleted;
-                    return out;
-                }
+        return readKey<RegSubkeyName>(
+            key, KeyEnumerateSubKeys,
+            [&](Connection& c, const HandleEntry& k, const KeyRow& row, RegSubkeyName& out) {
                 std::vector<std::string> names;
                 auto q =
                     c.query("SELECT name FROM reg_keys WHERE machine_id = ? AND root = ? AND parent = ?");
-                q.bind(1, row->machineId).bind(2, k->root).bind(3, row->path);
+                q.bind(1, row.machineId).bind(2, k.root).bind(3, row.path);
                 while (q.step())
                     names.push_back(q.text(0));
                 if (index >= names.size()) {
                     out.error = err::NoMoreItems;
-                    return out;
+                    return;
                 }
                 std::sort(names.begin(), names.end(), beforeUpper);
                 const std::string& name = names[index];
@@ -246,9 +203,7 @@ class SimRegistry : public Registry {
                     out.error = err::MoreData;
                 else
                     out.name = name;
-                return out;
-            },
-            failed);
+            });
     }
 
     std::uint32_t RegDeleteKey(Handle key, const std::string& subKey) override {
@@ -285,6 +240,38 @@ class SimRegistry : public Registry {
     }
 
   private:
+    // A read of an open key: the checks every read makes, then read(c, key, row, out) in a read
+    // transaction. Out is a result with an error member; should the network file fail, the
+    // error is the one a lost machine gives.
+    template <class Out, class Read> Out readKey(Handle key, std::uint32_t right, Read read) {
+        Guard g(Store::instance().mutex());
+        Out out;
+        auto k = keyOf(key);
+        if (!k) {
+            out.error = err::InvalidHandle;
+            return out;
+        }
+        if (!(k->access & right)) {
+            out.error = err::AccessDenied;
+            return out;
+        }
+        if ((out.error = reachKey(g, *k)) != 0) return out;
+        Out failed;
+        failed.error = k->local ? err::FileNotFound : err::RpcServerUnavailable;
+        return guarded(
+            [&]() -> Out {
+                Connection& c = requireConnection();
+                Transaction t(c, false);
+                auto row = findKey(c, *k, k->path);
+                if (!row)
+                    out.error = k->path.empty() ? err::FileNotFound : KeyDeleted;
+                else
+                    read(c, *k, *row, out);
+                return out;
+            },
+            failed);
+    }
+
     Result<Handle> open(Handle key, const std::string& subKey, std::uint32_t access) {
         Guard g(Store::instance().mutex());
         auto k = keyOf(key);
