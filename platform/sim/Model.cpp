@@ -113,6 +113,19 @@ const json* list(const json& obj, const std::string& path, const char* key) {
     return f;
 }
 
+// Calls each(item, itemPath) for every item of the list obj[key], when there is one.
+template <class Each> void forEachItem(const json& obj, const std::string& path, const char* key, Each each) {
+    if (const json* items = list(obj, path, key))
+        for (std::size_t i = 0; i < items->size(); ++i)
+            each((*items)[i], at(at(path, key), i));
+}
+
+// Refuses a name already in `seen` (letter case ignored); otherwise adds it.
+void claimName(std::set<std::string>& seen, const std::string& name, const std::string& path,
+               const char* why) {
+    if (!seen.insert(upperAscii(name)).second) refuse(path, why);
+}
+
 std::string oneOf(const json& obj, const std::string& path, const char* key, const std::string& fallback,
                   std::initializer_list<const char*> choices) {
     std::string v = text(obj, path, key, fallback);
@@ -323,13 +336,11 @@ KeyDesc parseKey(const json& j, const std::string& path) {
     k.path = joinParts(parts, parts.size());
     k.denied = flag(j, path, "denied", false);
     std::set<std::string> seen;
-    if (const json* values = list(j, path, "values"))
-        for (std::size_t i = 0; i < values->size(); ++i) {
-            ValueDesc v = parseValue((*values)[i], at(at(path, "values"), i));
-            if (!seen.insert(upperAscii(v.name)).second)
-                refuse(at(at(at(path, "values"), i), "name"), "a value of that name is already in this key");
-            k.values.push_back(std::move(v));
-        }
+    forEachItem(j, path, "values", [&](const json& item, const std::string& p) {
+        ValueDesc v = parseValue(item, p);
+        claimName(seen, v.name, at(p, "name"), "a value of that name is already in this key");
+        k.values.push_back(std::move(v));
+    });
     return k;
 }
 
@@ -428,15 +439,13 @@ RightsDesc parseRights(const json& j, const std::string& path, const std::vector
         domainSid.subAuthorities.push_back(n.rid);
         r.sid = sidToString(domainSid);
     }
-    const json* rights = list(j, path, "rights");
-    if (!rights) refuse(at(path, "rights"), "missing");
-    for (std::size_t i = 0; i < rights->size(); ++i) {
-        const json& item = (*rights)[i];
+    if (!list(j, path, "rights")) refuse(at(path, "rights"), "missing");
+    forEachItem(j, path, "rights", [&](const json& item, const std::string& p) {
         std::string canonical =
             item.is_string() ? canonicalRightName(item.get<std::string>()) : std::string();
-        if (canonical.empty()) refuse(at(at(path, "rights"), i), "expected the name of a right or privilege");
+        if (canonical.empty()) refuse(p, "expected the name of a right or privilege");
         r.rights.push_back(canonical);
-    }
+    });
     return r;
 }
 
@@ -456,33 +465,25 @@ MachineDesc parseMachine(const json& j, const std::string& path, const std::vect
     m.latencyMs = static_cast<std::uint32_t>(number(j, path, "latency_ms", 0, MaxMs));
     m.timeoutMs = static_cast<std::uint32_t>(number(j, path, "timeout_ms", 0, MaxMs));
     std::set<std::string> seen;
-    if (const json* services = list(j, path, "services"))
-        for (std::size_t i = 0; i < services->size(); ++i) {
-            const std::string p = at(at(path, "services"), i);
-            ServiceDesc s = parseService((*services)[i], p);
-            if (!seen.insert(upperAscii(s.name)).second)
-                refuse(at(p, "name"), "a service of that name is already on this machine");
-            m.services.push_back(std::move(s));
-        }
+    forEachItem(j, path, "services", [&](const json& item, const std::string& p) {
+        ServiceDesc s = parseService(item, p);
+        claimName(seen, s.name, at(p, "name"), "a service of that name is already on this machine");
+        m.services.push_back(std::move(s));
+    });
     seen.clear();
-    if (const json* registry = list(j, path, "registry"))
-        for (std::size_t i = 0; i < registry->size(); ++i) {
-            const std::string p = at(at(path, "registry"), i);
-            KeyDesc k = parseKey((*registry)[i], p);
-            if (!seen.insert(k.root + "\\" + upperAscii(k.path)).second)
-                refuse(at(p, "key"), "that key is already listed for this machine");
-            m.registry.push_back(std::move(k));
-        }
-    if (const json* rights = list(j, path, "rights"))
-        for (std::size_t i = 0; i < rights->size(); ++i)
-            m.rights.push_back(parseRights((*rights)[i], at(at(path, "rights"), i), domains, m.domain));
-    if (const json* messages = list(j, path, "messages"))
-        for (std::size_t i = 0; i < messages->size(); ++i) {
-            const std::string p = at(at(path, "messages"), i);
-            object((*messages)[i], p);
-            onlyFields((*messages)[i], p, {"text"});
-            m.messages.push_back(text((*messages)[i], p, "text", "", true));
-        }
+    forEachItem(j, path, "registry", [&](const json& item, const std::string& p) {
+        KeyDesc k = parseKey(item, p); // its root is in upper case already
+        claimName(seen, k.root + "\\" + k.path, at(p, "key"), "that key is already listed for this machine");
+        m.registry.push_back(std::move(k));
+    });
+    forEachItem(j, path, "rights", [&](const json& item, const std::string& p) {
+        m.rights.push_back(parseRights(item, p, domains, m.domain));
+    });
+    forEachItem(j, path, "messages", [&](const json& item, const std::string& p) {
+        object(item, p);
+        onlyFields(item, p, {"text"});
+        m.messages.push_back(text(item, p, "text", "", true));
+    });
     return m;
 }
 
@@ -500,26 +501,22 @@ DomainDesc parseDomain(const json& j, const std::string& path) {
     d.controller = text(j, path, "controller", "");
     std::set<std::string> names;
     std::map<std::uint32_t, std::string> rids;
-    if (const json* accounts = list(j, path, "accounts"))
-        for (std::size_t i = 0; i < accounts->size(); ++i) {
-            const std::string p = at(at(path, "accounts"), i);
-            const json& aj = object((*accounts)[i], p);
-            onlyFields(aj, p, {"name", "rid", "use", "password", "description", "full_name", "disabled"});
-            AccountDesc a;
-            a.name = name(aj, p, "name", "\\");
-            a.rid = static_cast<std::uint32_t>(number(aj, p, "rid", 0, MaxU32, true));
-            a.use =
-                oneOf(aj, p, "use", "user", {"user", "group", "alias", "well_known", "deleted", "invalid"});
-            a.password = text(aj, p, "password", "");
-            a.description = text(aj, p, "description", "");
-            a.fullName = text(aj, p, "full_name", "");
-            a.disabled = flag(aj, p, "disabled", false);
-            if (!names.insert(upperAscii(a.name)).second)
-                refuse(at(p, "name"), "an account of that name is already in this domain");
-            if (!rids.emplace(a.rid, a.name).second)
-                refuse(at(p, "rid"), "already the relative id of " + rids[a.rid]);
-            d.accounts.push_back(std::move(a));
-        }
+    forEachItem(j, path, "accounts", [&](const json& item, const std::string& p) {
+        const json& aj = object(item, p);
+        onlyFields(aj, p, {"name", "rid", "use", "password", "description", "full_name", "disabled"});
+        AccountDesc a;
+        a.name = name(aj, p, "name", "\\");
+        a.rid = static_cast<std::uint32_t>(number(aj, p, "rid", 0, MaxU32, true));
+        a.use = oneOf(aj, p, "use", "user", {"user", "group", "alias", "well_known", "deleted", "invalid"});
+        a.password = text(aj, p, "password", "");
+        a.description = text(aj, p, "description", "");
+        a.fullName = text(aj, p, "full_name", "");
+        a.disabled = flag(aj, p, "disabled", false);
+        claimName(names, a.name, at(p, "name"), "an account of that name is already in this domain");
+        if (!rids.emplace(a.rid, a.name).second)
+            refuse(at(p, "rid"), "already the relative id of " + rids[a.rid]);
+        d.accounts.push_back(std::move(a));
+    });
     return d;
 }
 
@@ -537,39 +534,30 @@ NetworkDesc parseDescription(const std::string& text) {
     NetworkDesc net;
     net.browserAvailable = flag(j, "", "browser_available", true);
     std::set<std::string> seen;
-    if (const json* domains = list(j, "", "domains"))
-        for (std::size_t i = 0; i < domains->size(); ++i) {
-            DomainDesc d = parseDomain((*domains)[i], at("domains", i));
-            if (!seen.insert(upperAscii(d.name)).second)
-                refuse(at(at("domains", i), "name"), "a domain of that name is already in the network");
-            net.domains.push_back(std::move(d));
-        }
+    forEachItem(j, "", "domains", [&](const json& item, const std::string& p) {
+        DomainDesc d = parseDomain(item, p);
+        claimName(seen, d.name, at(p, "name"), "a domain of that name is already in the network");
+        net.domains.push_back(std::move(d));
+    });
     seen.clear();
-    if (const json* machines = list(j, "", "machines"))
-        for (std::size_t i = 0; i < machines->size(); ++i) {
-            MachineDesc m = parseMachine((*machines)[i], at("machines", i), net.domains);
-            if (!seen.insert(upperAscii(m.name)).second)
-                refuse(at(at("machines", i), "name"), "a machine of that name is already in the network");
-            net.machines.push_back(std::move(m));
-        }
+    forEachItem(j, "", "machines", [&](const json& item, const std::string& p) {
+        MachineDesc m = parseMachine(item, p, net.domains);
+        claimName(seen, m.name, at(p, "name"), "a machine of that name is already in the network");
+        net.machines.push_back(std::move(m));
+    });
     seen.clear();
-    if (const json* servers = list(j, "", "licence_servers"))
-        for (std::size_t i = 0; i < servers->size(); ++i) {
-            const std::string p = at("licence_servers", i);
-            const json& sj = object((*servers)[i], p);
-            onlyFields(sj, p, {"host", "clients"});
-            LicenceServerDesc s;
-            s.host = name(sj, p, "host", "\\");
-            if (!seen.insert(upperAscii(s.host)).second)
-                refuse(at(p, "host"), "that licence server is already listed");
-            if (const json* clients = list(sj, p, "clients"))
-                for (std::size_t k = 0; k < clients->size(); ++k) {
-                    const json& c = (*clients)[k];
-                    if (!c.is_string()) refuse(at(at(p, "clients"), k), "expected a string");
-                    s.clients.push_back(c.get<std::string>());
-                }
-            net.licenceServers.push_back(std::move(s));
-        }
+    forEachItem(j, "", "licence_servers", [&](const json& item, const std::string& p) {
+        const json& sj = object(item, p);
+        onlyFields(sj, p, {"host", "clients"});
+        LicenceServerDesc s;
+        s.host = name(sj, p, "host", "\\");
+        claimName(seen, s.host, at(p, "host"), "that licence server is already listed");
+        forEachItem(sj, p, "clients", [&](const json& c, const std::string& cp) {
+            if (!c.is_string()) refuse(cp, "expected a string");
+            s.clients.push_back(c.get<std::string>());
+        });
+        net.licenceServers.push_back(std::move(s));
+    });
     return net;
 }
 
