@@ -1,6 +1,7 @@
 // The client list commands in the main window: what a person clicking them sees.
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
+#include "common/ClientFill.h"
 #include "common/Dialogs.h"
 #include "common/SimFixture.h"
 #include "shell/frmMain.h"
@@ -49,11 +50,7 @@ class TestClientWindow : public QObject {
     QString countShown() { return w->clientListLbl->text() + w->clientsFoundLbl->text(); }
     // Fills the list and shows its count, as a search would.
     void fill(const QStringList& entries, const QList<int>& ticked = {}) {
-        list().clear();
-        for (const QString& e : entries)
-            list().append(e);
-        for (int i : ticked)
-            list().setTicked(i, true);
+        simtest::fillClients(list(), entries, ticked);
         list().updateCountLabel();
     }
     QPoint centreOf(int row) { return w->clientList->visualItemRect(w->clientList->item(row)).center(); }

@@ -4,6 +4,7 @@
 #include "Version.h"
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
+#include "common/ClientFill.h"
 #include "common/Dialogs.h"
 #include "messages/SendNetMessage.h"
 #include "platform/Platform.h"
@@ -80,11 +81,7 @@ class tst_MessagesWindow : public QObject {
     QStringList opened; // what the desktop was asked to open
 
     void fillClients(const QStringList& names, const QList<int>& ticked) {
-        w->clients->clear();
-        for (const QString& n : names)
-            w->clients->append(n);
-        for (int i : ticked)
-            w->clients->setTicked(i, true);
+        simtest::fillClients(*w->clients, names, ticked);
     }
     QStringList paneLines() const { return w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts); }
 

@@ -1,5 +1,6 @@
 // The remote and local registry through the platform interface only.
 #include "common/SimFixture.h"
+#include "common/TestHelpers.h"
 #include "platform/Platform.h"
 
 #include <QtTest>
@@ -10,11 +11,7 @@ using namespace platform;
 
 namespace {
 
-std::string hostName() {
-    char buf[256] = {};
-    gethostname(buf, sizeof buf - 1);
-    return buf;
-}
+using simtest::hostName;
 
 std::string network(bool withLocalMachine) {
     auto desc = nlohmann::json::parse(R"({"machines": [

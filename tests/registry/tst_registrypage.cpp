@@ -1,6 +1,7 @@
 // The registry page through the real main window, against the simulated network.
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
+#include "common/ClientFill.h"
 #include "common/Dialogs.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
@@ -101,11 +102,7 @@ class tst_RegistryPage : public QObject {
     std::function<void()> duringYield;
 
     void fillClients(const QStringList& names, const QList<int>& ticked) {
-        w->clients->clear();
-        for (const QString& n : names)
-            w->clients->append(n);
-        for (int i : ticked)
-            w->clients->setTicked(i, true);
+        simtest::fillClients(*w->clients, names, ticked);
     }
     QStringList paneLines() const { return w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts); }
     QString summary() { return w->query()->text(); }

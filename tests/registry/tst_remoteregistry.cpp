@@ -2,6 +2,7 @@
 #include "RecordingRegistry.h"
 
 #include "common/Dialogs.h"
+#include "common/TestHelpers.h"
 #include "platform/sim/SimNetwork.h"
 #include "registry/RemoteRegistry.h"
 
@@ -15,11 +16,7 @@ using namespace vantrel;
 
 namespace {
 
-std::string hostName() {
-    char buf[256] = {};
-    gethostname(buf, sizeof buf - 1);
-    return buf;
-}
+using simtest::hostName;
 
 // The keys every test machine holds; the local machine (named like this computer) holds the
 // same ones with its own texts, so a fall-back to the local registry would show.

@@ -7,6 +7,7 @@
 #include "clients/PatternFilter.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/TestHelpers.h"
 #include "platform/Platform.h"
 
 #include <QFile>
@@ -71,11 +72,7 @@ class tst_ListProcs : public QObject {
     ScriptedDialogs boxes;
 
     QString writeFile(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
+        return simtest::writeFile(dir, name, bytes);
     }
 
   private slots:

@@ -2,8 +2,10 @@
 // the search criteria, ClearCase client lists, host files, and find / remove by pattern.
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
+#include "common/ClientFill.h"
 #include "common/Dialogs.h"
 #include "common/SimFixture.h"
+#include "common/TestHelpers.h"
 #include "platform/Platform.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
@@ -97,11 +99,7 @@ class tst_SearchWindow : public QObject {
         emit combo->activated(index);
     }
     void fill(const QStringList& entries, const QList<int>& ticked = {}) {
-        list().clear();
-        for (const QString& e : entries)
-            list().append(e);
-        for (int i : ticked)
-            list().setTicked(i, true);
+        simtest::fillClients(list(), entries, ticked);
     }
     // What every fill leaves behind, whatever it found.
     void verifyCommonEnd() {
@@ -112,11 +110,7 @@ class tst_SearchWindow : public QObject {
         QCOMPARE(countShown(), "Current Client Systems: Found " + QString::number(list().count()));
     }
     QString writeFile(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
+        return simtest::writeFile(dir, name, bytes);
     }
 
   private slots:
