@@ -121,19 +121,22 @@ NameResolution resolveAccountName(AccountSource& src, const std::string& machine
     NameResolution r;
     std::string canonical, sid, use;
     std::uint32_t rid = 0;
+    // What the source found: an account of one of the network's domains.
+    auto domainAccount = [&] {
+        r.use = useCode(use);
+        r.domainName = canonical;
+        r.domainSid = sid;
+        r.rid = rid;
+        r.hasRid = true;
+        return r;
+    };
     auto slash = name.find('\\');
     if (slash != std::string::npos) {
         const std::string domain = name.substr(0, slash);
         const std::string account = name.substr(slash + 1);
         if (src.findDomain(domain, canonical, sid)) {
             if (account.empty()) return domainItself(canonical, sid);
-            if (src.findAccount(canonical, account, rid, use)) {
-                r.use = useCode(use);
-                r.domainName = canonical;
-                r.domainSid = sid;
-                r.rid = rid;
-                r.hasRid = true;
-            }
+            if (src.findAccount(canonical, account, rid, use)) return domainAccount();
             return r;
         }
         NameResolution authority;
@@ -146,14 +149,8 @@ NameResolution resolveAccountName(AccountSource& src, const std::string& machine
     // A bare name: the machine's domain first, then the built-in and well-known accounts,
     // then the name of a domain.
     if (!machineDomain.empty() && src.findDomain(machineDomain, canonical, sid) &&
-        src.findAccount(canonical, name, rid, use)) {
-        r.use = useCode(use);
-        r.domainName = canonical;
-        r.domainSid = sid;
-        r.rid = rid;
-        r.hasRid = true;
-        return r;
-    }
+        src.findAccount(canonical, name, rid, use))
+        return domainAccount();
     if (const auto* a = findBuiltin("", name, true)) return fromBuiltin(*a);
     if (src.findDomain(name, canonical, sid)) return domainItself(canonical, sid);
     NameResolution authority;
