@@ -4,6 +4,7 @@
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/MainWindow.h"
 #include "platform/sim/SimNetwork.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
@@ -147,9 +148,7 @@ class tst_BatchRun : public QObject {
         for (const auto& f : resultsFiles())
             QFile::remove(progDir + "/" + f);
         platform::sim::loadNetwork(db.toStdString(), json.toStdString());
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
+        w = simtest::openMainWindow();
     }
 
   private slots:

@@ -3,6 +3,7 @@
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
 #include "common/Dialogs.h"
+#include "common/MainWindow.h"
 #include "common/SimFixture.h"
 #include "shell/frmMain.h"
 
@@ -63,9 +64,7 @@ class TestClientWindow : public QObject {
         net = std::make_unique<simtest::SimNetworkFile>(NetworkJson);
         QVERIFY2(net->isValid(), net->error().c_str());
         setDialogs(&boxes);
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
+        w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.clear();
     }

@@ -6,6 +6,7 @@
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
 #include "common/Dialogs.h"
+#include "common/MainWindow.h"
 #include "messages/SendNetMessage.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
@@ -115,9 +116,7 @@ class tst_MessagesWindow : public QObject {
         boxes.clear();
         setDialogs(&boxes);
         opened.clear();
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
+        w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.clear();
     }

@@ -3,6 +3,7 @@
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
 #include "common/Dialogs.h"
+#include "common/MainWindow.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "registry/RegistryPage.h"
@@ -129,9 +130,7 @@ class tst_RegistryPage : public QObject {
         setDialogs(&boxes);
         progressTexts.clear();
         duringYield = nullptr;
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
+        w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->changeQueryMethodBut_Click();
         boxes.clear();

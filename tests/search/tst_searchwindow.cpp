@@ -4,6 +4,7 @@
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
 #include "common/Dialogs.h"
+#include "common/MainWindow.h"
 #include "common/SimFixture.h"
 #include "common/TestHelpers.h"
 #include "platform/Platform.h"
@@ -123,9 +124,7 @@ class tst_SearchWindow : public QObject {
         QVERIFY2(net->isValid(), net->error().c_str());
         boxes.clear();
         setDialogs(&boxes);
-        w = std::make_unique<frmMain>();
-        w->Form_Load();
-        w->show();
+        w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.clear();
     }
