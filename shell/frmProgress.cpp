@@ -5,6 +5,8 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 using namespace vantrel::form;
@@ -49,12 +51,22 @@ void frmProgress::buildControls() {
     setTextColour(progressLbl, vbColor(0x00C00000));
     progressLbl->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     progressLbl->setWordWrap(true);
+    // set_msg runs once per machine: with its size fixed, a new text does not make the window
+    // lay itself out again.
+    progressLbl->setFixedSize(progressLbl->size());
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
     place(progressBar, 720, 840, 4335, 255);
     // The bar shows activity, not a share of work done: no percentage.
     progressBar->setTextVisible(false);
+    // It ticks a hundred times a second while a command waits. In the plain chunked style it
+    // is a few filled rectangles rather than gradients, and a tick that crosses no chunk
+    // boundary is not repainted at all.
+    if (QStyle* plain = QStyleFactory::create(QStringLiteral("Windows"))) {
+        plain->setParent(this);
+        progressBar->setStyle(plain);
+    }
 
     progressTimer = new QTimer(this);
     progressTimer->setObjectName(QStringLiteral("progressTimer"));
