@@ -64,14 +64,26 @@ std::optional<std::string> QtDialogs::input(const std::string& prompt, const std
 
 std::optional<std::string> QtDialogs::openFile(const std::string& title, const std::string& folder,
                                                const std::string& fileName, const std::string& filter) {
-    QString start = fromUtf8(folder);
-    if (!fileName.empty())
-        start = start.isEmpty() ? fromUtf8(fileName) : QDir(start).filePath(fromUtf8(fileName));
-    const QString chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), fromUtf8(title), start,
-                                                        fromUtf8(qtFileFilter(filter)));
+    const QtOpenFileSetup setup = qtOpenFileSetup(folder, fileName, filter);
+    QString selected = fromUtf8(setup.selectedFilter);
+    const QString chosen =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), fromUtf8(title), fromUtf8(setup.start),
+                                     fromUtf8(setup.filter), &selected);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
 }
+
+namespace {
+
+// The patterns of one Qt filter entry: those in its trailing parentheses, or the whole entry.
+QString entryPatterns(const QString& entry) {
+    const QString e = entry.trimmed();
+    const qsizetype open = e.lastIndexOf(QLatin1Char('('));
+    if (e.endsWith(QLatin1Char(')')) && open >= 0) return e.mid(open + 1, e.size() - open - 2).trimmed();
+    return e;
+}
+
+} // namespace
 
 std::string qtFileFilter(const std::string& filter) {
     const QString f = fromUtf8(filter);
@@ -80,14 +92,46 @@ std::string qtFileFilter(const std::string& filter) {
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();
-        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')).trimmed();
+        const QString written = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')).trimmed();
+        // "*.*" means every file; Qt matches it literally, which would hide names without a dot.
+        QStringList patterns = written.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+        const QString shown = QStringLiteral("(") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
         // Qt reads the patterns from the trailing parentheses; a description that already ends
-        // with them is kept as written.
-        const QString shown = QStringLiteral("(") + patterns + QLatin1Char(')');
-        filters << (description.endsWith(shown) ? description : description + QLatin1Char(' ') + shown);
+        // with the written patterns gets them in Qt's form instead of a second pair.
+        const QString writtenShown = QStringLiteral("(") + written + QLatin1Char(')');
+        if (description.endsWith(writtenShown))
+            filters << description.chopped(writtenShown.size()) + shown;
+        else
+            filters << description + QLatin1Char(' ') + shown;
     }
     if (parts.size() % 2 == 1 && !parts.last().trimmed().isEmpty()) filters << parts.last().trimmed();
     return filters.join(QStringLiteral(";;")).toStdString();
+}
+
+QtOpenFileSetup qtOpenFileSetup(const std::string& folder, const std::string& fileName,
+                                const std::string& filter) {
+    QtOpenFileSetup setup{folder, qtFileFilter(filter), {}};
+    const QString name = fromUtf8(fileName);
+    if (name.isEmpty()) return setup;
+    if (!name.contains(QLatin1Char('*')) && !name.contains(QLatin1Char('?'))) {
+        setup.start = folder.empty() ? fileName : QDir(fromUtf8(folder)).filePath(name).toStdString();
+        return setup;
+    }
+    // A name with wildcards picks the files to show first, it is not a file to open: select
+    // the filter entry with exactly those patterns, or put one in front of the others.
+    const QString wanted = QString(name).replace(QLatin1Char(';'), QLatin1Char(' ')).simplified();
+    QStringList entries = fromUtf8(setup.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    for (const QString& entry : entries)
+        if (entryPatterns(entry) == wanted) {
+            setup.selectedFilter = entry.toStdString();
+            return setup;
+        }
+    entries.prepend(wanted);
+    setup.filter = entries.join(QStringLiteral(";;")).toStdString();
+    setup.selectedFilter = wanted.toStdString();
+    return setup;
 }
 
 } // namespace vantrel

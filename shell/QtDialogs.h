@@ -2,6 +2,8 @@
 // The dialog seam's real boxes: Qt message, input and file-open dialogs over the active window.
 #include "common/Dialogs.h"
 
+#include <string>
+
 namespace vantrel {
 
 class QtDialogs : public Dialogs {
@@ -15,6 +17,17 @@ class QtDialogs : public Dialogs {
 
 // Turns a filter written as "Description|pattern|Description|pattern" into Qt's
 // "Description (pattern);;Description (pattern)"; a filter without '|' is kept as it is.
+// "*.*" becomes "*", so that names without a dot are shown too.
 std::string qtFileFilter(const std::string& filter);
+
+// What the Qt open dialog is given for a folder, an initial file name and a filter in either
+// form. A file name with wildcards is not put in the name box: it becomes the selected filter.
+struct QtOpenFileSetup {
+    std::string start;          // the folder, or the folder and the initial file name
+    std::string filter;         // Qt's form
+    std::string selectedFilter; // empty: the first entry
+};
+QtOpenFileSetup qtOpenFileSetup(const std::string& folder, const std::string& fileName,
+                                const std::string& filter);
 
 } // namespace vantrel

@@ -195,7 +195,12 @@ class tst_Startup : public QObject {
         QTest::newRow("one pair") << "Text Files|*.txt"
                                   << "Text Files (*.txt)";
         QTest::newRow("two pairs") << "Host lists|*.txt;*.lst|All Files|*.*"
-                                   << "Host lists (*.txt *.lst);;All Files (*.*)";
+                                   << "Host lists (*.txt *.lst);;All Files (*)";
+        // "*.*" must also show names without a dot, such as a file called hosts.
+        QTest::newRow("all files shown in its name") << "All Files (*.*)|*.*"
+                                                     << "All Files (*)";
+        QTest::newRow("*.* among others") << "Lists|*.txt;*.*"
+                                          << "Lists (*.txt *)";
         QTest::newRow("already shown") << "Text (*.txt)|*.txt"
                                        << "Text (*.txt)";
         QTest::newRow("qt form kept") << "Text (*.txt);;All (*)"
@@ -207,6 +212,42 @@ class tst_Startup : public QObject {
         QFETCH(QString, given);
         QFETCH(QString, qt);
         QCOMPARE(QString::fromStdString(vantrel::qtFileFilter(given.toStdString())), qt);
+    }
+
+    void openFileSetup_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("qtFilter");
+        QTest::addColumn<QString>("selected");
+        const QString all = QStringLiteral("All Files (*.*)|*.*");
+        QTest::newRow("plain name") << "hosts" << all << "/prog/hosts"
+                                    << "All Files (*)"
+                                    << "";
+        QTest::newRow("no name") << "" << all << "/prog"
+                                 << "All Files (*)"
+                                 << "";
+        // A wildcard name is a filter, never a literal name to open.
+        QTest::newRow("wildcard becomes the filter") << "*.txt" << all << "/prog"
+                                                     << "*.txt;;All Files (*)"
+                                                     << "*.txt";
+        QTest::newRow("wildcard of an existing entry") << "*.txt"
+                                                       << "Text|*.txt|All Files (*.*)|*.*"
+                                                       << "/prog"
+                                                       << "Text (*.txt);;All Files (*)"
+                                                       << "Text (*.txt)";
+        QTest::newRow("question mark") << "host?.lst" << all << "/prog"
+                                       << "host?.lst;;All Files (*)"
+                                       << "host?.lst";
+    }
+    void openFileSetup() {
+        QFETCH(QString, fileName);
+        QFETCH(QString, filter);
+        const vantrel::QtOpenFileSetup setup =
+            vantrel::qtOpenFileSetup("/prog", fileName.toStdString(), filter.toStdString());
+        QTEST(QString::fromStdString(setup.start), "start");
+        QTEST(QString::fromStdString(setup.filter), "qtFilter");
+        QTEST(QString::fromStdString(setup.selectedFilter), "selected");
     }
 
     // Last: it runs the program's event loop to its end.
