@@ -184,6 +184,9 @@ void frmMain::buildControls() {
 
     clientList = make<QListWidget>(w, "clientList", 360, 1560, 3252, 4560);
     clientList->setToolTip(QStringLiteral("Double click to client to get query information"));
+    // The fills put up to 32767 one-line entries in the list; with every entry the same height
+    // the list lays itself out without measuring each name when it is shown again.
+    clientList->setUniformItemSizes(true);
 
     selectAllBut =
         makeButton<QPushButton>(w, "selectAllBut", QStringLiteral("Select All"), 360, 6240, 975, 252);

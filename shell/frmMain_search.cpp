@@ -63,9 +63,6 @@ bool clearCaseFill(frmMain& w, const FillProgress& fill) {
 } // namespace
 
 void frmMain::connectSearch() {
-    // The fills put up to 32767 one-line entries in the list; with every entry the same height
-    // the list lays itself out without measuring each name when it is shown again.
-    clientList->setUniformItemSizes(true);
     // activated: the user's choice, even of the item already shown (choosing a search again
     // runs it again).
     connect(searchCriteriaCombo, &QComboBox::activated, this, [this] { searchCriteriaCombo_Click(); });
