@@ -12,6 +12,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    // Ties the windows to the installed vantrel.desktop (its icon and name in task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
 
     vantrel::QtDialogs boxes;
     vantrel::setDialogs(&boxes);
