@@ -1,6 +1,7 @@
 #pragma once
 // The one place subsystems reach the outside world. The backend is chosen at build time
 // (the simulated network on Linux); tests may install their own.
+#include "platform/Logon.h"
 #include "platform/Lsa.h"
 #include "platform/Network.h"
 #include "platform/Registry.h"
@@ -14,6 +15,7 @@ Lsa& lsa();
 NetworkManagement& network();
 ClearTool& clearTool();
 Directory& directory();
+Logon& logon();
 
 // Replace a facility (not owned); nullptr restores the build's backend.
 void setServiceControl(ServiceControl* p);
@@ -22,5 +24,6 @@ void setLsa(Lsa* p);
 void setNetwork(NetworkManagement* p);
 void setClearTool(ClearTool* p);
 void setDirectory(Directory* p);
+void setLogon(Logon* p);
 
 } // namespace platform
