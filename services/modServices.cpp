@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/Names.h"
 #include "platform/Platform.h"
 #include "services/modErrorCodes.h"
 
@@ -25,14 +26,6 @@ constexpr const char* DirectoryTestHost = "DC01";
 constexpr const char* DirectoryTestUser = "svc_albd";
 
 std::function<void(long long)> pauseObserver;
-
-// Leading and trailing blanks only, as the names are typed; tabs and other white space stay.
-std::string trimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
 
 // Collects the outcome of one service procedure: the first failing step and the description
 // of the last unexpected fault. A fault skips only the statement that raised it; the
