@@ -1,6 +1,7 @@
 #include "common/AppEnv.h"
 
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 namespace vantrel {
@@ -10,6 +11,8 @@ std::string programDirOverride;
 std::function<std::chrono::system_clock::time_point()> clockFn;
 std::function<void()> yieldFn;
 long long pauseUnitUs = 1000;
+// Namespace-scope initialisation runs before main, on the thread that runs main.
+const std::thread::id windowThread = std::this_thread::get_id();
 
 std::string executableDirectory() {
     std::error_code ec;
@@ -30,9 +33,11 @@ std::chrono::system_clock::time_point now() { return clockFn ? clockFn() : std::
 void setClock(std::function<std::chrono::system_clock::time_point()> clock) { clockFn = std::move(clock); }
 
 void yieldEvents() {
-    if (yieldFn) yieldFn();
+    if (yieldFn && isWindowThread()) yieldFn();
 }
 void setYieldFunction(std::function<void()> fn) { yieldFn = std::move(fn); }
+
+bool isWindowThread() { return std::this_thread::get_id() == windowThread; }
 
 long long pauseUnitMicroseconds() { return pauseUnitUs; }
 void setPauseUnitMicroseconds(long long us) { pauseUnitUs = us < 0 ? 0 : us; }

@@ -17,9 +17,12 @@ std::chrono::system_clock::time_point now();
 void setClock(std::function<std::chrono::system_clock::time_point()> clock); // empty restores the real one
 
 // Gives the event loop one turn (the window program installs the real one; plain C++ code
-// defaults to doing nothing). Tests may install a counter.
+// defaults to doing nothing). Tests may install a counter. Off the window's thread (machine
+// work on a worker) it does nothing: that thread has no windows to serve.
 void yieldEvents();
 void setYieldFunction(std::function<void()> fn); // empty restores the no-op
+// True on the thread that started the program, the one the windows live on.
+bool isWindowThread();
 
 // One unit of the service wait's Pause, in microseconds (1000 by default: one millisecond).
 long long pauseUnitMicroseconds();

@@ -10,10 +10,15 @@ ScriptedDialogs& fallback() {
     return d;
 }
 Dialogs* installed = nullptr;
+thread_local Dialogs* threadInstalled = nullptr;
 } // namespace
 
-Dialogs& dialogs() { return installed ? *installed : fallback(); }
+Dialogs& dialogs() {
+    if (threadInstalled) return *threadInstalled;
+    return installed ? *installed : fallback();
+}
 void setDialogs(Dialogs* d) { installed = d; }
+void setThreadDialogs(Dialogs* d) { threadInstalled = d; }
 
 Answer ScriptedDialogs::message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) {
     shown.push_back({ShownBox::Kind::Message, icon, buttons, title, text, {}, {}});
@@ -22,7 +27,7 @@ Answer ScriptedDialogs::message(Icon icon, const std::string& title, const std::
         answers.pop_front();
         return a;
     }
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
 std::optional<std::string> ScriptedDialogs::input(const std::string& prompt, const std::string& title,
@@ -40,6 +45,15 @@ std::optional<std::string> ScriptedDialogs::openFile(const std::string& title, c
     if (files.empty()) return std::nullopt;
     auto v = files.front();
     files.pop_front();
+    return v;
+}
+
+std::optional<int> ScriptedDialogs::number(const std::string& prompt, const std::string& title, int value, int,
+                                           int) {
+    shown.push_back({ShownBox::Kind::Number, Icon::None, Buttons::Ok, title, prompt, std::to_string(value), {}});
+    if (numbers.empty()) return std::nullopt;
+    auto v = numbers.front();
+    numbers.pop_front();
     return v;
 }
 

@@ -43,13 +43,17 @@ QMessageBox::Icon qtIcon(Icon icon) {
 
 Answer QtDialogs::message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) {
     QMessageBox box(qtIcon(icon), fromUtf8(title), displayText(text),
-                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
-    if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::Yes);
-    const int result = box.exec();
-    if (buttons == Buttons::YesNo) return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
-    return Answer::Ok;
+    if (buttons == Buttons::Ok) {
+        box.exec();
+        return Answer::Ok;
+    }
+    box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
+    // Closing the box with Escape or its close button is the safe answer.
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 std::optional<std::string> QtDialogs::input(const std::string& prompt, const std::string& title,
@@ -71,6 +75,15 @@ std::optional<std::string> QtDialogs::openFile(const std::string& title, const s
                                      fromUtf8(setup.filter), &selected);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
+}
+
+std::optional<int> QtDialogs::number(const std::string& prompt, const std::string& title, int value,
+                                     int minimum, int maximum) {
+    bool ok = false;
+    const int chosen = QInputDialog::getInt(QApplication::activeWindow(), fromUtf8(title),
+                                            displayText(prompt), value, minimum, maximum, 1, &ok);
+    if (!ok) return std::nullopt;
+    return chosen;
 }
 
 namespace {

@@ -13,6 +13,8 @@ class QtDialogs : public Dialogs {
                                      const std::string& defaultValue) override;
     std::optional<std::string> openFile(const std::string& title, const std::string& folder,
                                         const std::string& fileName, const std::string& filter) override;
+    std::optional<int> number(const std::string& prompt, const std::string& title, int value, int minimum,
+                              int maximum) override;
 };
 
 // Turns a filter written as "Description|pattern|Description|pattern" into Qt's
