@@ -1,9 +1,10 @@
 #pragma once
 // The batch run over the ticked machines of the client list: update the service's logon
 // account (with stop, restart and the logon-as-a-service right), or start or stop it.
-// Plain C++: the window hands itself in through BatchHost, which is asked afresh at every
-// step, so whatever the user changes during the run is seen at the next machine and nothing
-// stale is ever held.
+// The window hands itself in through BatchHost, which is asked afresh at every step, so
+// whatever the user changes during the run is seen at the next machine and nothing stale is
+// ever held. The host is only ever called on the window's thread: with several machines at
+// once, machine work runs on worker threads and its calls are handed over to that thread.
 #include <string>
 
 namespace vantrel {
@@ -21,6 +22,8 @@ class BatchHost {
 
     virtual BatchInputs inputs() = 0;
     virtual bool waitForService() = 0;
+    // How many machines may be in their sequence at the same time; read once, at the start.
+    virtual int machinesAtOnce() = 0;
 
     // The client list, read at the moment of the call.
     virtual int clientCount() = 0;
@@ -35,9 +38,11 @@ class BatchHost {
     virtual bool stopAndRestart() = 0;
     virtual std::string osprelAccount() = 0;
 
-    // Outputs. progressLine also gives the event loop a turn.
+    // Outputs. progressLine also gives the event loop a turn; progressText only shows the
+    // line (for lines handed over from worker threads, which must not start a nested turn).
     virtual void paneLine(const std::string& line) = 0;
     virtual void progressLine(const std::string& line) = 0;
+    virtual void progressText(const std::string& line) { progressLine(line); }
     virtual void yield() = 0;
     // Hourglass and progress window on; off again.
     virtual void beginBusy(const std::string& progressText) = 0;
@@ -50,7 +55,8 @@ class BatchHost {
     virtual bool stopRequested() = 0;
 };
 
-// The run behind the Execute button. Returns when the run has ended.
+// The run behind the Execute button, called on the window's thread. Returns when the run has
+// ended.
 void runBatch(BatchHost& host);
 
 } // namespace vantrel

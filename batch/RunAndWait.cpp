@@ -44,6 +44,25 @@ class CloseWatcher : public QObject {
     bool& stopped_;
 };
 
+void prepare(QProcess& process, const QString& program, const QStringList& arguments) {
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+#ifdef Q_OS_WIN
+    // Osprel is a console program: without this a console window would flash up per machine.
+    process.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments* args) { args->flags |= CREATE_NO_WINDOW; });
+#endif
+}
+
+void showStartFailure(const QString& reason, const QString& program, const QStringList& arguments) {
+    dialogs().message(Icon::Critical, VANTREL_APP_TITLE,
+                      "ERROR: " + reason.toStdString() + "\r\n" + "Could not execute --> " +
+                          displayCommandLine(program, arguments).toStdString());
+}
+
 } // namespace
 
 QString displayCommandLine(const QString& program, const QStringList& arguments) {
@@ -61,16 +80,7 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
     if (stopRequested && stopRequested()) return RunOutcome::Stopped;
 
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-#ifdef Q_OS_WIN
-    // Osprel is a console program: without this a console window would flash up per machine.
-    process.setCreateProcessArgumentsModifier(
-        [](QProcess::CreateProcessArguments* args) { args->flags |= CREATE_NO_WINDOW; });
-#endif
+    prepare(process, program, arguments);
 
     QEventLoop loop;
     bool ended = false;
@@ -98,9 +108,7 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
     if (closeWatch) closeWatch->removeEventFilter(&watcher);
 
     if (failedToStart) {
-        dialogs().message(Icon::Critical, VANTREL_APP_TITLE,
-                          "ERROR: " + reason.toStdString() + "\r\n" + "Could not execute --> " +
-                              displayCommandLine(program, arguments).toStdString());
+        showStartFailure(reason, program, arguments);
         return RunOutcome::FailedToStart;
     }
     if (process.state() != QProcess::NotRunning) {
@@ -111,6 +119,30 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
         return RunOutcome::Stopped;
     }
     return stopped && !ended ? RunOutcome::Stopped : RunOutcome::Finished;
+}
+
+RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
+                              const std::function<bool()>& stopRequested) {
+    if (stopRequested && stopRequested()) return RunOutcome::Stopped;
+    QProcess process;
+    prepare(process, program, arguments);
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        showStartFailure(process.errorString(), program, arguments);
+        return RunOutcome::FailedToStart;
+    }
+    // Slices of a blocking wait, not a poll: the thread sleeps until the process ends or the
+    // slice is over, and a close of the window is seen within one slice.
+    constexpr int SliceMs = 100;
+    while (!process.waitForFinished(SliceMs)) {
+        if (process.state() == QProcess::NotRunning) break;
+        if (stopRequested && stopRequested()) {
+            process.kill();
+            process.waitForFinished(-1);
+            return RunOutcome::Stopped;
+        }
+    }
+    return RunOutcome::Finished;
 }
 
 QString osprelProgram() {

@@ -30,6 +30,11 @@ enum class RunOutcome {
 RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObject* closeWatch = nullptr,
                       const std::function<bool()>& stopRequested = {});
 
+// The same for a worker thread, which has no window to keep responsive: it blocks until the
+// process has ended, looking at `stopRequested` a few times a second (a stop kills it).
+RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
+                              const std::function<bool()>& stopRequested = {});
+
 // The command line as shown to a person (arguments holding blanks in double quotes).
 QString displayCommandLine(const QString& program, const QStringList& arguments);
 

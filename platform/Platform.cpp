@@ -13,6 +13,16 @@ Lsa* lsaOverride = nullptr;
 NetworkManagement* networkOverride = nullptr;
 ClearTool* clearToolOverride = nullptr;
 Directory* directoryOverride = nullptr;
+Logon* logonOverride = nullptr;
+
+// Until the simulated network answers logon checks, every check reports that no domain
+// controller could be reached, so a run asks before going on unchecked.
+class NoLogonServers : public Logon {
+  public:
+    std::uint32_t CheckNetworkLogon(const std::string&, const std::string&, const std::string&) override {
+        return err::NoLogonServers;
+    }
+};
 } // namespace
 
 ServiceControl& serviceControl() {
@@ -33,6 +43,10 @@ ClearTool& clearTool() {
 Directory& directory() {
     return directoryOverride ? *directoryOverride : sim::simDirectory();
 }
+Logon& logon() {
+    static NoLogonServers none;
+    return logonOverride ? *logonOverride : none;
+}
 
 void setServiceControl(ServiceControl* p) {
     serviceControlOverride = p;
@@ -51,6 +65,9 @@ void setClearTool(ClearTool* p) {
 }
 void setDirectory(Directory* p) {
     directoryOverride = p;
+}
+void setLogon(Logon* p) {
+    logonOverride = p;
 }
 
 } // namespace platform

@@ -321,6 +321,11 @@ void frmMain::buildMenus() {
     Exit = File->addAction(QStringLiteral("Exit"));
     Exit->setObjectName(QStringLiteral("Exit"));
 
+    Options = menuBar()->addMenu(QStringLiteral("Options"));
+    Options->setObjectName(QStringLiteral("Options"));
+    MachinesAtOnce = Options->addAction(QStringLiteral("Machines at Once..."));
+    MachinesAtOnce->setObjectName(QStringLiteral("MachinesAtOnce"));
+
     help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("help"));
     GettingHelpFromHalcyra = help->addAction(QStringLiteral("Getting Help From " VANTREL_MAKER));

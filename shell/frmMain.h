@@ -84,6 +84,8 @@ public:
     QMenu* File = nullptr;
     QAction* sep1 = nullptr;
     QAction* Exit = nullptr;
+    QMenu* Options = nullptr;
+    QAction* MachinesAtOnce = nullptr;
     QMenu* help = nullptr;
     QAction* GettingHelpFromHalcyra = nullptr;
     QAction* sep10 = nullptr;
@@ -148,8 +150,9 @@ public:
     void removeBut_Click();
     void searchCriteriaCombo_Click();
 
-    // ---- batch run (frmMain_batch.cpp) ----
+    // ---- batch run and its setting (frmMain_batch.cpp) ----
     void executeBut_Click();
+    void MachinesAtOnce_Click();
 
     // ---- registry page (frmMain_registry.cpp) ----
     void quickQueryActionCombo_Click();

@@ -1,13 +1,18 @@
-// The Execute button of the service page: the batch run over the ticked machines.
+// The Execute button of the service page: the batch run over the ticked machines; and the
+// run's setting, how many machines at once.
 #include "batch/BatchRun.h"
 #include "batch/RunAndWait.h"
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
+#include "common/Dialogs.h"
+#include "shell/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -25,6 +30,7 @@ class WindowBatchHost : public vantrel::BatchHost {
                 w_.passwdTxt->text().toStdString()};
     }
     bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
+    int machinesAtOnce() override { return vantrel::machinesAtOnce(); }
 
     int clientCount() override { return w_.clients->count(); }
     bool clientTicked(int index) override { return w_.clients->ticked(index); }
@@ -54,6 +60,9 @@ class WindowBatchHost : public vantrel::BatchHost {
     void progressLine(const std::string& line) override {
         w_.progress()->set_msg(QString::fromStdString(line));
     }
+    void progressText(const std::string& line) override {
+        w_.progress()->progressLbl->setText(QString::fromStdString(line));
+    }
     void yield() override { vantrel::yieldEvents(); }
     void beginBusy(const std::string& progressText) override {
         w_.setCursor(Qt::WaitCursor);
@@ -81,6 +90,7 @@ class WindowBatchHost : public vantrel::BatchHost {
 
 void frmMain::connectBatch() {
     connect(executeBut, &QPushButton::clicked, this, &frmMain::executeBut_Click);
+    connect(MachinesAtOnce, &QAction::triggered, this, &frmMain::MachinesAtOnce_Click);
 }
 
 void frmMain::executeBut_Click() {
@@ -88,4 +98,16 @@ void frmMain::executeBut_Click() {
     if (!guard) return;
     WindowBatchHost host(*this);
     vantrel::runBatch(host);
+}
+
+void frmMain::MachinesAtOnce_Click() {
+    const auto chosen = vantrel::dialogs().number("Machines worked on at the same time by Execute (" +
+                                                      std::to_string(vantrel::MinMachinesAtOnce) + " to " +
+                                                      std::to_string(vantrel::MaxMachinesAtOnce) + "):",
+                                                  "Machines at Once", vantrel::machinesAtOnce(),
+                                                  vantrel::MinMachinesAtOnce, vantrel::MaxMachinesAtOnce);
+    if (!chosen) return;
+    if (!vantrel::setMachinesAtOnce(*chosen))
+        vantrel::showErrorBox("Could not write " + vantrel::settingsFilePath().toStdString(),
+                              "MachinesAtOnce_Click()");
 }

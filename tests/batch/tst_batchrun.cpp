@@ -5,7 +5,9 @@
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
+#include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
+#include "shell/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -20,11 +22,13 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -52,8 +56,8 @@ QString machine(const QString& name, const QString& services, bool reachable = t
 }
 
 // WS001 running, WS002 stopped, WS003 disabled, WS004 without the service, WS005 unreachable,
-// WS006 running with a stop that takes `slowStopMs`.
-QString network(int slowStopMs = 0) {
+// WS006 running with a stop that takes `slowStopMs`; then `more` running machines WS101...
+QString network(int slowStopMs = 0, int more = 0) {
     QStringList machines = {machine("WS001", albd("running", "auto")),
                             machine("WS002", albd("stopped", "demand")),
                             machine("WS003", albd("stopped", "disabled")),
@@ -61,12 +65,31 @@ QString network(int slowStopMs = 0) {
                             machine("WS005", albd("running", "auto"), false),
                             machine("WS006", albd("running", "auto", slowStopMs)),
                             machine("DC01", "")};
+    for (int i = 1; i <= more; ++i)
+        machines << machine(QString("WS%1").arg(100 + i), albd("running", "auto"));
     return R"({"domains": [{"name": "CORP", "sid": "S-1-5-21-1-2-3", "controller": "DC01", "accounts": [
         {"name": "svc_old", "rid": 1100, "use": "user", "password": "0ld!pass"},
-        {"name": "svc_new", "rid": 1105, "use": "user", "password": "N3w!pass"}]}],
+        {"name": "svc_new", "rid": 1105, "use": "user", "password": "N3w!pass"},
+        {"name": "svc_dis", "rid": 1106, "use": "user", "password": "N3w!pass", "disabled": true}]}],
         "machines": [)" +
            machines.join(",") + "]}";
 }
+
+// Logon checks answered as the domain above would, until the simulated network answers them.
+class DomainLogon : public platform::Logon {
+  public:
+    bool controllerReachable = true;
+    int checks = 0;
+    std::uint32_t CheckNetworkLogon(const std::string& domain, const std::string& user,
+                                    const std::string& password) override {
+        ++checks;
+        if (!controllerReachable) return 1311;
+        if (domain != "CORP" || password != "N3w!pass") return 1326;
+        if (user == "svc_dis") return 1331;
+        if (user == "svc_lock") return 1909;
+        return user == "svc_new" || user == "svc_old" ? 0 : 1326;
+    }
+};
 
 // Pane lines, oldest first, as SetMsg stacks them (newest on top).
 QString pane(const QStringList& oldestFirst) {
@@ -85,6 +108,7 @@ class tst_BatchRun : public QObject {
     QString db;
     QString progDir; // holds a link to the real Osprel; its name has a blank
     vantrel::ScriptedDialogs boxes;
+    DomainLogon logon;
     std::unique_ptr<frmMain> w;
     QStringList progressTexts; // every label the progress window showed at a yield
 
@@ -132,6 +156,11 @@ class tst_BatchRun : public QObject {
         w->passwdTxt->setText(password);
     }
     void execute() { QTest::mouseClick(w->executeBut, Qt::LeftButton); }
+    QList<QByteArray> sortedRows() {
+        QList<QByteArray> rows = readAll(resultsPath()).split('\n');
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
 
     // Nothing a person or another process could read holds the password.
     void checkNoPassword() {
@@ -148,12 +177,17 @@ class tst_BatchRun : public QObject {
         for (const auto& f : resultsFiles())
             QFile::remove(progDir + "/" + f);
         platform::sim::loadNetwork(db.toStdString(), json.toStdString());
+        logon.controllerReachable = true;
+        logon.checks = 0;
+        vantrel::setMachinesAtOnce(1);
         w = simtest::openMainWindow();
     }
 
   private slots:
     void initTestCase() {
         QVERIFY(tmp.isValid());
+        qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toUtf8());
+        platform::setLogon(&logon);
         db = tmp.filePath("net.db");
         qputenv("SIMNET_DB", db.toUtf8()); // Osprel, a child process, must see the same network
         platform::sim::useDatabase(db.toStdString());
@@ -421,6 +455,8 @@ class tst_BatchRun : public QObject {
         const QString shelly = "x;touch pwned $(touch pwned2)";
         fill({odd, shelly, "WS001"});
         setInputs("update", "CORP\\svc new");
+        logon.controllerReachable = false; // no such account: go on unchecked
+        boxes.answers.push_back(vantrel::Answer::Yes);
         w->cbEnableLogonAsService->setChecked(true);
         w->checkboxStopStartService->setChecked(false);
         execute();
@@ -547,6 +583,164 @@ class tst_BatchRun : public QObject {
             QVERIFY(!QFile::exists(fake.filePath("finished")));
         }
         QTRY_VERIFY(!w->isVisible());
+    }
+
+    // The setting as stored per user: read clamped, offered in the dialog, stored clamped.
+    void machinesAtOnceSetting_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("answer"); // 0: cancel
+        QTest::addColumn<int>("after");
+        QTest::newRow("no file") << QByteArray() << 1 << 8 << 8;
+        QTest::newRow("below range") << QByteArray("0") << 1 << 0 << 1;
+        QTest::newRow("above range") << QByteArray("100") << 64 << 70 << 64;
+        QTest::newRow("not a number") << QByteArray("many") << 1 << 0 << 1;
+    }
+    void machinesAtOnceSetting() {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, offered);
+        QFETCH(int, answer);
+        QFETCH(int, after);
+        const QString path = vantrel::settingsFilePath();
+        QCOMPARE(path, tmp.filePath("config") + "/Halcyra/Vantrel.conf");
+        QFile::remove(path);
+        if (!stored.isNull()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[run]\nmachinesAtOnce=" + stored + "\n");
+        }
+        if (answer) boxes.numbers.push_back(answer);
+        w->MachinesAtOnce->trigger();
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].kind, vantrel::ShownBox::Kind::Number);
+        QCOMPARE(boxes.shown[0].defaultValue, std::to_string(offered));
+        QCOMPARE(vantrel::machinesAtOnce(), after);
+        if (answer) QVERIFY(readAll(path).contains("machinesAtOnce=" + QByteArray::number(after)));
+    }
+
+    // The new account and password are proved against the domain before any machine: a
+    // refusal shows its reason and number and changes nothing anywhere; an unreachable
+    // controller asks first (No unless answered); built-in accounts are not checked.
+    void accountCheckedFirst_data() {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("wrong password") << Account << "N3w!pas" << true << false
+                                        << "unknown account or wrong password (Windows error 1326)" << false;
+        QTest::newRow("disabled") << "CORP\\svc_dis" << Password << true << false
+                                  << "the account is disabled (Windows error 1331)" << false;
+        QTest::newRow("locked") << "CORP\\svc_lock" << Password << true << false
+                                << "the account is locked out (Windows error 1909)" << false;
+        QTest::newRow("no controller, default")
+            << Account << Password << false << false << "cannot be reached (Windows error 1311)" << false;
+        QTest::newRow("no controller, go on")
+            << Account << Password << false << true << "cannot be reached (Windows error 1311)" << true;
+        QTest::newRow("built-in") << "NT AUTHORITY\\LocalService"
+                                  << "x" << false << false << "" << true;
+    }
+    void accountCheckedFirst() {
+        QFETCH(QString, account);
+        QFETCH(QString, password);
+        QFETCH(bool, reachable);
+        QFETCH(bool, goOn);
+        QFETCH(QString, box);
+        QFETCH(bool, runs);
+        logon.controllerReachable = reachable;
+        if (goOn) boxes.answers.push_back(vantrel::Answer::Yes);
+        fill({"WS001", "WS002"});
+        setInputs("update", account, password);
+        w->cbEnableLogonAsService->setChecked(true);
+        const std::string before = platform::sim::dumpNetwork(db.toStdString());
+        execute();
+        QCOMPARE(logon.checks, box.isEmpty() ? 0 : 1);
+        if (!box.isEmpty()) {
+            QVERIFY2(boxTexts().value(0).contains(box), qPrintable(boxTexts().value(0)));
+            QVERIFY(boxTexts().value(0).contains(account));
+            QCOMPARE(boxes.shown[0].buttons,
+                     reachable ? vantrel::Buttons::Ok : vantrel::Buttons::YesNoDefaultNo);
+        }
+        QCOMPARE(resultsFiles().size(), runs ? 1 : 0);
+        if (!runs) {
+            QCOMPARE(boxes.shown.size(), size_t(1));
+            QCOMPARE(platform::sim::dumpNetwork(db.toStdString()), before);
+            QVERIFY(w->textMsg->toPlainText().isEmpty());
+        } else {
+            QCOMPARE(service("WS001").value("account").toString(), account);
+        }
+        checkNoPassword();
+    }
+
+    // A restart that fails on the new account's logon asks once whether to go on while
+    // machines remain untouched; the default stops, saves the results and counts the rest.
+    void haltOnLogonFailure_data() {
+        QTest::addColumn<int>("atOnce");
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("default stops") << 1 << false << 1;
+        QTest::newRow("go on") << 1 << true << 5;
+        QTest::newRow("two at once, default stops") << 2 << false << 2;
+    }
+    void haltOnLogonFailure() {
+        QFETCH(int, atOnce);
+        QFETCH(bool, goOn);
+        QFETCH(int, rows);
+        prepare(network(0, 5));
+        vantrel::setMachinesAtOnce(atOnce);
+        if (goOn) boxes.answers.push_back(vantrel::Answer::Yes);
+        fill({"WS101", "WS102", "WS103", "WS104", "WS105"});
+        setInputs("update"); // the account lacks the logon right: every restart fails with 1069
+        execute();
+        const QString path = resultsPath();
+        QCOMPARE(boxTexts().size(), 2);
+        QVERIFY2(boxTexts()[0].contains("1069") &&
+                     boxTexts()[0].contains(QString::number(5 - atOnce) + " machines not touched yet"),
+                 qPrintable(boxTexts()[0]));
+        QCOMPARE(boxes.shown[0].buttons, vantrel::Buttons::YesNoDefaultNo);
+        QCOMPARE(boxTexts()[1], "Saved Results to File: " + path);
+        QCOMPARE(readAll(path).count("1069::StartStopSericeWait"), rows);
+        QCOMPARE(readAll(path).count('\n'), rows + 1);
+        const QString pane = w->textMsg->toPlainText();
+        QCOMPARE(pane.contains("Run stopped after a logon failure: " + QString::number(5 - rows) +
+                               " machines left untouched"),
+                 !goOn);
+        QVERIFY(pane.startsWith(Saved + path));
+        for (int i = rows + 1; i <= 5; ++i)
+            QCOMPARE(service(QString("WS10%1").arg(i)).value("account").toString(), "CORP\\svc_old");
+    }
+
+    // Eight at once does what one at a time does: the same rows, the same pane lines, the
+    // same network afterwards, Osprel started for every machine.
+    void severalAtOnceSameOutcome() {
+        QList<QByteArray> rows[2];
+        QStringList lines[2];
+        std::string dump[2];
+        for (int run = 0; run < 2; ++run) {
+            prepare(network(0, 8));
+            vantrel::setMachinesAtOnce(run == 0 ? 1 : 8);
+            QStringList names = {"WS001", "WS002", "WS003", "WS004", "WS005", "WS006"};
+            for (int i = 1; i <= 8; ++i)
+                names << QString("WS%1").arg(100 + i);
+            fill(names);
+            setInputs("update");
+            w->cbEnableLogonAsService->setChecked(true);
+            w->checkboxWaitForService->setChecked(true);
+            execute();
+            rows[run] = sortedRows();
+            lines[run] = w->textMsg->toPlainText().split('\n');
+            lines[run].sort();
+            dump[run] = platform::sim::dumpNetwork(db.toStdString());
+            QCOMPARE(boxes.shown.size(), size_t(1));
+            QVERIFY(!w->progress()->isVisible());
+        }
+        QCOMPARE(rows[0].size(), 16);
+        QCOMPARE(rows[1], rows[0]);
+        QCOMPARE(lines[1], lines[0]);
+        QCOMPARE(dump[1], dump[0]);
+        QCOMPARE(service("WS108").value("state").toString(), "running");
+        QCOMPARE(rights("WS108", Account), QStringList{"SeServiceLogonRight"});
     }
 };
 
