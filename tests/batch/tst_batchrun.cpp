@@ -542,11 +542,17 @@ class tst_BatchRun : public QObject {
     // Osprel is still running (it is killed and reaped, not left behind).
     void closeDuringRun_data() {
         QTest::addColumn<bool>("duringOsprel");
-        QTest::newRow("between machines") << false;
-        QTest::newRow("while Osprel runs") << true;
+        QTest::addColumn<int>("atOnce");
+        QTest::newRow("between machines") << false << 1;
+        QTest::newRow("while Osprel runs") << true << 1;
+        QTest::newRow("three at once, between steps") << false << 3;
+        QTest::newRow("three at once, while Osprel runs") << true << 3;
     }
     void closeDuringRun() {
         QFETCH(bool, duringOsprel);
+        QFETCH(int, atOnce);
+        prepare(network(0, 3));
+        vantrel::setMachinesAtOnce(atOnce);
         QTemporaryDir fake;
         const QString pidFile = fake.filePath("pid");
         QTimer poll;
@@ -559,19 +565,26 @@ class tst_BatchRun : public QObject {
             });
             poll.start(5);
         } else {
-            connect(w->clients, &vantrel::ClientList::currentSet, this, [this](int index) {
-                if (index == 1) w->close();
+            // Several at once: the first machine to be highlighted, before any has finished.
+            connect(w->clients, &vantrel::ClientList::currentSet, this, [this, atOnce](int index) {
+                if (index == 1 || atOnce > 1) w->close();
             });
         }
-        fill({"WS001", "WS002", "WS003"});
+        fill({"WS001", "WS002", "WS003", "WS101", "WS102", "WS103"});
         setInputs("update");
         w->checkboxStopStartService->setChecked(false);
         execute();
         poll.stop();
 
+        // No machine is started after the close; those under way stop at their next step.
         const QString path = resultsPath();
-        QCOMPARE(readAll(path), duringOsprel ? Header : Header + "WS001,N/A,True,N/A,No Error:6\r\n");
-        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        if (atOnce == 1) {
+            QCOMPARE(readAll(path), duringOsprel ? Header : Header + "WS001,N/A,True,N/A,No Error:6\r\n");
+            QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        }
+        QVERIFY(readAll(path).startsWith(Header));
+        for (const char* untouched : {"WS101", "WS102", "WS103"})
+            QCOMPARE(service(untouched).value("account").toString(), "CORP\\svc_old");
         QVERIFY(boxes.shown.empty());
         QVERIFY(!w->textMsg->toPlainText().contains(Saved));
         QVERIFY(!w->longCommandRunning());
