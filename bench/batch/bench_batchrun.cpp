@@ -172,17 +172,15 @@ void fleetFigures(const QString& db, int machines) {
         const RunFigures f = updateRun(ran, false, true);
         const double whole = f.seconds * machines / ran;
         if (atOnce == 1) oneAtATime = whole;
-        std::printf("  %2d at once: %.1f s%s (%.1f times one at a time); results lines %d, restarted %d; "
-                    "longest event-loop gap %.1f ms; CPU time %.2f s%s\n",
-                    atOnce, whole,
-                    atOnce == 1 ? QString(" (%1 machines: %2 s, scaled)")
-                                      .arg(ran)
-                                      .arg(f.seconds, 0, 'f', 1)
-                                      .toUtf8()
-                                      .constData()
-                                : "",
-                    oneAtATime / whole, f.lines, f.restarted, f.maxGapMs, f.cpuSeconds * machines / ran,
-                    atOnce == 1 ? " (scaled)" : "");
+        const std::string measured =
+            ran == machines
+                ? std::string()
+                : QString(" (%1 machines in %2 s, scaled)").arg(ran).arg(f.seconds, 0, 'f', 1).toStdString();
+        std::printf(
+            "  %2d at once: %.1f s%s, %.1f times faster than one at a time; results lines %d, restarted %d; "
+            "longest event-loop gap %.1f ms; CPU time %.2f s\n",
+            atOnce, whole, measured.c_str(), oneAtATime / whole, f.lines, f.restarted, f.maxGapMs,
+            f.cpuSeconds * machines / ran);
         std::fflush(stdout);
     }
     vantrel::setMachinesAtOnce(1);
