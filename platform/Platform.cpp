@@ -13,6 +13,7 @@ Lsa* lsaOverride = nullptr;
 NetworkManagement* networkOverride = nullptr;
 ClearTool* clearToolOverride = nullptr;
 Directory* directoryOverride = nullptr;
+Logon* logonOverride = nullptr;
 } // namespace
 
 ServiceControl& serviceControl() {
@@ -33,6 +34,9 @@ ClearTool& clearTool() {
 Directory& directory() {
     return directoryOverride ? *directoryOverride : sim::simDirectory();
 }
+Logon& logon() {
+    return logonOverride ? *logonOverride : sim::simLogon();
+}
 
 void setServiceControl(ServiceControl* p) {
     serviceControlOverride = p;
@@ -51,6 +55,9 @@ void setClearTool(ClearTool* p) {
 }
 void setDirectory(Directory* p) {
     directoryOverride = p;
+}
+void setLogon(Logon* p) {
+    logonOverride = p;
 }
 
 } // namespace platform
