@@ -14,15 +14,6 @@ NetworkManagement* networkOverride = nullptr;
 ClearTool* clearToolOverride = nullptr;
 Directory* directoryOverride = nullptr;
 Logon* logonOverride = nullptr;
-
-// Until the simulated network answers logon checks, every check reports that no domain
-// controller could be reached, so a run asks before going on unchecked.
-class NoLogonServers : public Logon {
-  public:
-    std::uint32_t CheckNetworkLogon(const std::string&, const std::string&, const std::string&) override {
-        return err::NoLogonServers;
-    }
-};
 } // namespace
 
 ServiceControl& serviceControl() {
@@ -44,8 +35,7 @@ Directory& directory() {
     return directoryOverride ? *directoryOverride : sim::simDirectory();
 }
 Logon& logon() {
-    static NoLogonServers none;
-    return logonOverride ? *logonOverride : none;
+    return logonOverride ? *logonOverride : sim::simLogon();
 }
 
 void setServiceControl(ServiceControl* p) {

@@ -1,5 +1,6 @@
 #pragma once
 // The simulated network's facilities, as Platform.cpp installs them.
+#include "platform/Logon.h"
 #include "platform/Lsa.h"
 #include "platform/Network.h"
 #include "platform/Registry.h"
@@ -13,5 +14,6 @@ Lsa& simLsa();
 NetworkManagement& simNetwork();
 ClearTool& simClearTool();
 Directory& simDirectory();
+Logon& simLogon();
 
 } // namespace platform::sim

@@ -53,15 +53,13 @@ std::string localHostName() {
     return buf;
 }
 
-void sleepUnlocked(Guard& g, std::uint32_t ms) {
-    if (ms == 0) return;
-    g.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    g.lock();
+namespace {
+void sleepMs(std::uint32_t ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
+} // namespace
 
-Reach reachMachine(Guard& g, const std::string& machineName, bool needAdmin, MachineRow& machine,
-                   bool* unknownName) {
+Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& machine, bool* unknownName) {
     if (unknownName) *unknownName = false;
     Connection* c = Store::instance().connection();
     if (!c) return Reach::Unreachable;
@@ -78,10 +76,10 @@ Reach reachMachine(Guard& g, const std::string& machineName, bool needAdmin, Mac
         return Reach::Unreachable;
     }
     if (!m->reachable) {
-        sleepUnlocked(g, m->timeoutMs);
+        sleepMs(m->timeoutMs);
         return Reach::Unreachable;
     }
-    sleepUnlocked(g, m->latencyMs);
+    sleepMs(m->latencyMs);
     if (needAdmin && !m->admin) return Reach::Denied;
     machine = *m;
     return Reach::Ok;
@@ -94,19 +92,22 @@ Connection& requireConnection() {
 }
 
 Handle HandleTable::add(HandleEntry e) {
+    std::lock_guard<std::mutex> g(lock);
     Handle h = next;
     next += 4;
     entries.emplace(h, std::move(e));
     return h;
 }
 
-HandleEntry* HandleTable::find(Handle h, HandleKind kind) {
+std::optional<HandleEntry> HandleTable::find(Handle h, HandleKind kind) const {
+    std::lock_guard<std::mutex> g(lock);
     auto it = entries.find(h);
-    if (it == entries.end() || it->second.kind != kind) return nullptr;
-    return &it->second;
+    if (it == entries.end() || it->second.kind != kind) return std::nullopt;
+    return it->second;
 }
 
 bool HandleTable::remove(Handle h, HandleKind kind) {
+    std::lock_guard<std::mutex> g(lock);
     auto it = entries.find(h);
     if (it == entries.end() || it->second.kind != kind) return false;
     entries.erase(it);

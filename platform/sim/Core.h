@@ -1,6 +1,8 @@
 #pragma once
-// What every simulated facility shares: the process-wide lock, the handle table, reaching a
-// machine (latency, timeouts, refusals) and the rows of machines and services.
+// What every simulated facility shares: the handle table, reaching a machine (latency,
+// timeouts, refusals) and the rows of machines and services. Every call may come from any
+// thread: each thread has its own connection to the file, and nothing is locked while a call
+// waits for a machine.
 #include "platform/Types.h"
 #include "platform/sim/Model.h"
 #include "platform/sim/Store.h"
@@ -12,8 +14,6 @@
 #include <unordered_map>
 
 namespace platform::sim {
-
-using Guard = std::unique_lock<std::mutex>;
 
 struct MachineRow {
     std::int64_t id = 0;
@@ -48,12 +48,10 @@ enum class Reach { Ok, Unreachable, Denied };
 
 // Waits as the network would before a remote call answers: the machine's latency, or its
 // timeout when it cannot be reached (also when it is not in the network or the network file
-// cannot be used). Sleeps with the lock released. On Ok, machine holds the row read.
+// cannot be used). Call it outside any transaction. On Ok, machine holds the row read.
 // unknownName, when given, tells a name the network does not hold from one that is down.
-Reach reachMachine(Guard& g, const std::string& machineName, bool needAdmin, MachineRow& machine,
+Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& machine,
                    bool* unknownName = nullptr);
-
-void sleepUnlocked(Guard& g, std::uint32_t ms);
 
 enum class HandleKind { ScManager, Service, ScLock, RegKey, LsaPolicy };
 
@@ -67,15 +65,16 @@ struct HandleEntry {
     bool local = false; // registry: reached without a connection
 };
 
-// Handles live in this process only, as Windows handles do.
+// Handles live in this process only, as Windows handles do, and any thread may use them.
 class HandleTable {
   public:
     Handle add(HandleEntry e);
-    HandleEntry* find(Handle h, HandleKind kind);
+    // A copy: another thread may close the handle meanwhile.
+    std::optional<HandleEntry> find(Handle h, HandleKind kind) const;
     bool remove(Handle h, HandleKind kind);
-    std::size_t size() const { return entries.size(); }
 
   private:
+    mutable std::mutex lock;
     std::unordered_map<Handle, HandleEntry> entries;
     Handle next = 0x10000;
 };

@@ -12,8 +12,8 @@
 //   WS021  unreachable (every call fails after a two-second timeout)
 //   WS027  refuses access (the account is no administrator there: error 5)
 //   WS034  has no Albd service (1060)
-// Other accounts for trying the refusals: CORP\svc_disabled (disabled), CORP\oldsvc
-// (deleted), CORP\broken (invalid), CORP\ccusers (a group).
+// Other accounts for trying the refusals: CORP\svc_disabled (disabled), CORP\svc_locked
+// (locked out), CORP\oldsvc (deleted), CORP\broken (invalid), CORP\ccusers (a group).
 #include "platform/sim/SimNetwork.h"
 
 #include <nlohmann/json.hpp>
@@ -126,6 +126,13 @@ std::string demoNetworkJson() {
                                     {"description", "Retired service account"},
                                     {"full_name", "Disabled Service"},
                                     {"disabled", true}},
+                                   {{"name", "svc_locked"},
+                                    {"rid", 1107},
+                                    {"use", "user"},
+                                    {"password", "L0ck!pass"},
+                                    {"description", "Locked-out service account"},
+                                    {"full_name", "Locked Service"},
+                                    {"locked", true}},
                                    {{"name", "ccusers"}, {"rid", 1201}, {"use", "group"}},
                                    {{"name", "ccadmins"}, {"rid", 1202}, {"use", "alias"}},
                                    {{"name", "oldsvc"}, {"rid", 1300}, {"use", "deleted"}},

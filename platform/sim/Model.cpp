@@ -503,7 +503,8 @@ DomainDesc parseDomain(const json& j, const std::string& path) {
     std::map<std::uint32_t, std::string> rids;
     forEachItem(j, path, "accounts", [&](const json& item, const std::string& p) {
         const json& aj = object(item, p);
-        onlyFields(aj, p, {"name", "rid", "use", "password", "description", "full_name", "disabled"});
+        onlyFields(aj, p,
+                   {"name", "rid", "use", "password", "description", "full_name", "disabled", "locked"});
         AccountDesc a;
         a.name = name(aj, p, "name", "\\");
         a.rid = static_cast<std::uint32_t>(number(aj, p, "rid", 0, MaxU32, true));
@@ -512,6 +513,7 @@ DomainDesc parseDomain(const json& j, const std::string& path) {
         a.description = text(aj, p, "description", "");
         a.fullName = text(aj, p, "full_name", "");
         a.disabled = flag(aj, p, "disabled", false);
+        a.locked = flag(aj, p, "locked", false);
         claimName(names, a.name, at(p, "name"), "an account of that name is already in this domain");
         if (!rids.emplace(a.rid, a.name).second)
             refuse(at(p, "rid"), "already the relative id of " + rids[a.rid]);
@@ -585,6 +587,7 @@ std::string renderDescription(const NetworkDesc& net) {
             aj["description"] = a.description;
             aj["full_name"] = a.fullName;
             aj["disabled"] = a.disabled;
+            aj["locked"] = a.locked;
             dj["accounts"].push_back(std::move(aj));
         }
         out["domains"].push_back(std::move(dj));
@@ -717,8 +720,8 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
         const std::int64_t domainId = sqlite3_last_insert_rowid(c.handle());
         for (const auto& a : d.accounts)
             c.query("INSERT INTO accounts(domain_id, name, rid, use, password, description, full_name, "
-                    "disabled) "
-                    "VALUES(?,?,?,?,?,?,?,?)")
+                    "disabled, locked) "
+                    "VALUES(?,?,?,?,?,?,?,?,?)")
                 .bind(1, domainId)
                 .bind(2, a.name)
                 .bind(3, std::int64_t(a.rid))
@@ -727,6 +730,7 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
                 .bind(6, a.description)
                 .bind(7, a.fullName)
                 .bind(8, std::int64_t(a.disabled))
+                .bind(9, std::int64_t(a.locked))
                 .run();
     }
     const std::int64_t now = nowMs();
@@ -832,14 +836,14 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
         }
     }
     {
-        auto q = c.query("SELECT domain_id, name, rid, use, password, description, full_name, disabled "
-                         "FROM accounts ORDER BY id");
+        auto q = c.query("SELECT domain_id, name, rid, use, password, description, full_name, disabled, "
+                         "locked FROM accounts ORDER BY id");
         while (q.step()) {
             auto it = domainIndex.find(q.integer(0));
             if (it == domainIndex.end()) continue;
             net.domains[it->second].accounts.push_back(
                 AccountDesc{q.text(1), static_cast<std::uint32_t>(q.integer(2)), q.text(3), q.text(4),
-                            q.text(5), q.text(6), q.integer(7) != 0});
+                            q.text(5), q.text(6), q.integer(7) != 0, q.integer(8) != 0});
         }
     }
     std::map<std::int64_t, std::size_t> machineIndex;

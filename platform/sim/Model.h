@@ -20,6 +20,7 @@ struct AccountDesc {
     std::string description;
     std::string fullName;
     bool disabled = false;
+    bool locked = false; // locked out: network logons fail
 };
 
 struct DomainDesc {

@@ -14,11 +14,10 @@ constexpr std::uint32_t StatusInvalidParameter = 0xC000000D;
 class SimLsa : public Lsa {
   public:
     Result<Handle> LsaOpenPolicy(const std::u16string& systemName, std::uint32_t access) override {
-        Guard g(Store::instance().mutex());
         std::string name = stripUncPrefix(toUtf8(systemName));
         if (name.empty()) name = localHostName();
         MachineRow m;
-        switch (reachMachine(g, name, true, m)) {
+        switch (reachMachine(name, true, m)) {
         case Reach::Unreachable:
             return {0, ntstatus::RpcServerUnavailable};
         case Reach::Denied:
@@ -31,16 +30,15 @@ class SimLsa : public Lsa {
     }
 
     LsaLookup LsaLookupNames(Handle policy, const std::vector<std::u16string>& names) override {
-        Guard g(Store::instance().mutex());
         LsaLookup out;
-        const HandleEntry* h = handles().find(policy, HandleKind::LsaPolicy);
+        const auto h = handles().find(policy, HandleKind::LsaPolicy);
         if (!h) {
             out.status = StatusInvalidHandle;
             return out;
         }
         const std::string machine = h->machine;
         MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) {
+        if (reachMachine(machine, false, m) != Reach::Ok) {
             out.status = ntstatus::RpcServerUnavailable;
             return out;
         }
@@ -74,8 +72,7 @@ class SimLsa : public Lsa {
 
     std::uint32_t LsaAddAccountRights(Handle policy, const Sid& account,
                                       const std::vector<std::u16string>& rights) override {
-        Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(policy, HandleKind::LsaPolicy);
+        const auto h = handles().find(policy, HandleKind::LsaPolicy);
         if (!h) return StatusInvalidHandle;
         const std::string machine = h->machine;
         if (account.revision != 1 || account.subAuthorities.size() > 15) return StatusInvalidParameter;
@@ -86,7 +83,7 @@ class SimLsa : public Lsa {
             canonical.push_back(name);
         }
         MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) return ntstatus::RpcServerUnavailable;
+        if (reachMachine(machine, false, m) != Reach::Ok) return ntstatus::RpcServerUnavailable;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -106,7 +103,6 @@ class SimLsa : public Lsa {
     }
 
     std::uint32_t LsaClose(Handle policy) override {
-        Guard g(Store::instance().mutex());
         return handles().remove(policy, HandleKind::LsaPolicy) ? ntstatus::Success : StatusInvalidHandle;
     }
 

@@ -22,17 +22,14 @@ std::string defaultDatabasePath() {
 }
 
 void useDatabase(const std::string& path) {
-    std::lock_guard<std::mutex> g(Store::instance().mutex());
     Store::instance().setPath(path);
 }
 
 std::string currentDatabasePath() {
-    std::lock_guard<std::mutex> g(Store::instance().mutex());
     return Store::instance().path();
 }
 
 std::string databaseProblem() {
-    std::lock_guard<std::mutex> g(Store::instance().mutex());
     Store::instance().connection();
     return Store::instance().problem();
 }
@@ -48,6 +45,7 @@ std::unique_ptr<Connection> openNetworkFile(const std::string& path) {
     try {
         auto c = std::make_unique<Connection>(path, false);
         c->verifyFormat();
+        c->addMissingColumns();
         return c;
     } catch (const DbError& e) {
         throw SimError("the network file " + path + " cannot be used: " + e.what());

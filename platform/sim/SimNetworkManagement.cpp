@@ -11,7 +11,6 @@ namespace {
 class SimNetworkManagement : public NetworkManagement {
   public:
     ServerEnumeration NetServerEnum(std::uint32_t serverType) override {
-        Guard g(Store::instance().mutex());
         ServerEnumeration out;
         // A network file that cannot be used leaves no browser to ask, as when none is running.
         ServerEnumeration failed;
@@ -40,7 +39,6 @@ class SimNetworkManagement : public NetworkManagement {
 
     std::uint32_t NetMessageBufferSend(const std::u16string& msgName, const std::u16string& buffer,
                                        std::uint32_t byteLength) override {
-        Guard g(Store::instance().mutex());
         const std::u16string name16 = msgName.substr(0, msgName.find(u'\0'));
         const std::string name = stripUncPrefix(toUtf8(name16));
         // The message is byteLength bytes of the buffer: whole UTF-16 units only (an odd count
@@ -50,7 +48,7 @@ class SimNetworkManagement : public NetworkManagement {
         if (!text.empty() && text.back() == u'\0') text.pop_back();
         MachineRow m;
         bool unknown = false;
-        Reach r = reachMachine(g, name, false, m, &unknown);
+        Reach r = reachMachine(name, false, m, &unknown);
         if (unknown) return err::NameNotFound;
         if (r != Reach::Ok) return err::BadNetPath;
         if (!m.messenger) return err::NameNotFound;
@@ -100,7 +98,6 @@ class SimClearTool : public ClearTool {
         if (!hostGiven) return toolError("lsclients: give the license server with -host.");
         if (!shortForm) return toolError("lsclients: only the short listing (-s) is available.");
 
-        Guard g(Store::instance().mutex());
         const CmdExecResult unreachable =
             toolError("Unable to contact license server on host " + quoted(host) + ".");
         Connection* c = Store::instance().connection();
@@ -120,7 +117,7 @@ class SimClearTool : public ClearTool {
         if (!isMachine && !isServer) return toolError("Unknown host " + quoted(host) + ".");
         if (isMachine) {
             MachineRow reached;
-            if (reachMachine(g, host, false, reached) != Reach::Ok) return unreachable;
+            if (reachMachine(host, false, reached) != Reach::Ok) return unreachable;
         }
         if (!isServer) return toolError("Host " + quoted(host) + " is not a license server.");
         return guarded(
@@ -152,14 +149,13 @@ class SimDirectory : public Directory {
         const std::string name = rest.substr(slash + 1, comma - slash - 1);
         if (!equalsNoCase(rest.substr(comma + 1), "user") || host.empty() || name.empty()) return none;
 
-        Guard g(Store::instance().mutex());
         Connection* c = Store::instance().connection();
         if (!c) return none;
         try {
             // The controller must answer before it can look anything up.
             if (findMachine(*c, host)) {
                 MachineRow m;
-                if (reachMachine(g, host, false, m) != Reach::Ok) return none;
+                if (reachMachine(host, false, m) != Reach::Ok) return none;
                 c = &requireConnection();
             }
             auto q = c->query("SELECT a.description, a.full_name FROM accounts a JOIN domains d "

@@ -34,8 +34,7 @@ const char* predefinedRoot(Handle h) {
 std::optional<HandleEntry> keyOf(Handle h) {
     if (const char* root = predefinedRoot(h))
         return HandleEntry{HandleKind::RegKey, localHostName(), {}, root, {}, reg::KeyAllAccess, true};
-    if (const HandleEntry* e = handles().find(h, HandleKind::RegKey)) return *e;
-    return std::nullopt;
+    return handles().find(h, HandleKind::RegKey);
 }
 
 // Joins a subkey path to a key's path; nullopt for a malformed path (an empty part, a
@@ -59,7 +58,7 @@ std::optional<std::string> joinPath(const std::string& base, const std::string& 
 
 // Reaches the machine behind a key: a local key needs its machine in the network (else 2);
 // a remote one waits the latency and fails when the machine cannot be reached any more.
-std::uint32_t reachKey(Guard& g, const HandleEntry& k) {
+std::uint32_t reachKey(const HandleEntry& k) {
     MachineRow m;
     if (k.local) {
         Connection* c = Store::instance().connection();
@@ -71,7 +70,7 @@ std::uint32_t reachKey(Guard& g, const HandleEntry& k) {
             return err::FileNotFound;
         }
     }
-    return reachMachine(g, k.machine, false, m) == Reach::Ok ? err::Success : err::RpcServerUnavailable;
+    return reachMachine(k.machine, false, m) == Reach::Ok ? err::Success : err::RpcServerUnavailable;
 }
 
 struct KeyRow {
@@ -103,7 +102,6 @@ bool beforeUpper(const std::string& a, const std::string& b) {
 class SimRegistry : public Registry {
   public:
     Result<Handle> RegConnectRegistry(const std::string& machine, Handle root) override {
-        Guard g(Store::instance().mutex());
         const std::string name = stripUncPrefix(machine);
         if (name.empty()) {
             // No machine: the local registry's root itself.
@@ -113,7 +111,7 @@ class SimRegistry : public Registry {
         // Only these two roots exist on a remote registry.
         if (root != reg::LocalMachine && root != reg::Users) return {0, err::InvalidHandle};
         MachineRow m;
-        switch (reachMachine(g, name, true, m)) {
+        switch (reachMachine(name, true, m)) {
         case Reach::Unreachable:
             return {0, err::BadNetPath};
         case Reach::Denied:
@@ -156,13 +154,12 @@ class SimRegistry : public Registry {
 
     std::uint32_t RegSetValueEx(Handle key, const std::string& valueName, std::uint32_t type,
                                 const std::vector<std::uint8_t>& data) override {
-        Guard g(Store::instance().mutex());
         auto k = keyOf(key);
         if (!k) return err::InvalidHandle;
         if (!(k->access & KeySetValue)) return err::AccessDenied;
         if (valueName.find('\0') != std::string::npos || valueName.size() > 16383)
             return err::InvalidParameter;
-        if (std::uint32_t e = reachKey(g, *k)) return e;
+        if (std::uint32_t e = reachKey(*k)) return e;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -207,11 +204,10 @@ class SimRegistry : public Registry {
     }
 
     std::uint32_t RegDeleteKey(Handle key, const std::string& subKey) override {
-        Guard g(Store::instance().mutex());
         auto k = keyOf(key);
         if (!k) return err::InvalidHandle;
         auto path = joinPath(k->path, subKey);
-        if (std::uint32_t e = reachKey(g, *k)) return e;
+        if (std::uint32_t e = reachKey(*k)) return e;
         if (!path) return err::FileNotFound;
         if (path->empty()) return err::AccessDenied; // a root cannot be deleted
         return guarded(
@@ -234,7 +230,6 @@ class SimRegistry : public Registry {
     }
 
     std::uint32_t RegCloseKey(Handle key) override {
-        Guard g(Store::instance().mutex());
         if (predefinedRoot(key)) return err::Success;
         return handles().remove(key, HandleKind::RegKey) ? err::Success : err::InvalidHandle;
     }
@@ -244,7 +239,6 @@ class SimRegistry : public Registry {
     // transaction. Out is a result with an error member; should the network file fail, the
     // error is the one a lost machine gives.
     template <class Out, class Read> Out readKey(Handle key, std::uint32_t right, Read read) {
-        Guard g(Store::instance().mutex());
         Out out;
         auto k = keyOf(key);
         if (!k) {
@@ -255,7 +249,7 @@ class SimRegistry : public Registry {
             out.error = err::AccessDenied;
             return out;
         }
-        if ((out.error = reachKey(g, *k)) != 0) return out;
+        if ((out.error = reachKey(*k)) != 0) return out;
         Out failed;
         failed.error = k->local ? err::FileNotFound : err::RpcServerUnavailable;
         return guarded(
@@ -273,10 +267,9 @@ class SimRegistry : public Registry {
     }
 
     Result<Handle> open(Handle key, const std::string& subKey, std::uint32_t access) {
-        Guard g(Store::instance().mutex());
         auto k = keyOf(key);
         if (!k) return {0, err::InvalidHandle};
-        if (std::uint32_t e = reachKey(g, *k)) return {0, e};
+        if (std::uint32_t e = reachKey(*k)) return {0, e};
         auto path = joinPath(k->path, subKey);
         if (!path) return {0, err::FileNotFound};
         return guarded(

@@ -67,8 +67,8 @@ bool isPending(std::uint32_t state) {
 }
 
 // The account a service starts under must be able to log on: LocalSystem and the NT AUTHORITY
-// accounts always can; a domain user must exist, be enabled, have this password and hold the
-// right to log on as a service on this machine.
+// accounts always can; a domain user must exist, be enabled and not locked out, have this
+// password and hold the right to log on as a service on this machine.
 bool canLogOn(Connection& c, const ServiceRow& r) {
     const std::string& account = r.account;
     if (account.empty() || isBuiltinServiceAccount(account) || equalsNoCase(account, ".\\LocalSystem") ||
@@ -76,7 +76,7 @@ bool canLogOn(Connection& c, const ServiceRow& r) {
         return true;
     auto slash = account.find('\\');
     if (slash == std::string::npos) return false;
-    auto q = c.query("SELECT d.sid, a.rid, a.use, a.password, a.disabled FROM accounts a "
+    auto q = c.query("SELECT d.sid, a.rid, a.use, a.password, a.disabled OR a.locked FROM accounts a "
                      "JOIN domains d ON d.id = a.domain_id WHERE d.name = ? AND a.name = ?");
     q.bind(1, account.substr(0, slash)).bind(2, account.substr(slash + 1));
     if (!q.step()) return false;
@@ -96,12 +96,12 @@ bool canLogOn(Connection& c, const ServiceRow& r) {
 // Reaches the machine behind an open handle of this kind, copying the handle's entry (the
 // wait for the machine lets other threads close it meanwhile). The error the call fails with,
 // or 0.
-std::uint32_t reachHandle(Guard& g, Handle handle, HandleKind kind, HandleEntry& entry) {
-    const HandleEntry* h = handles().find(handle, kind);
+std::uint32_t reachHandle(Handle handle, HandleKind kind, HandleEntry& entry) {
+    const auto h = handles().find(handle, kind);
     if (!h) return err::InvalidHandle;
     entry = *h;
     MachineRow m;
-    return reachMachine(g, entry.machine, false, m) == Reach::Ok ? err::Success : err::RpcServerUnavailable;
+    return reachMachine(entry.machine, false, m) == Reach::Ok ? err::Success : err::RpcServerUnavailable;
 }
 
 std::int64_t ownStartTicks() {
@@ -112,11 +112,10 @@ std::int64_t ownStartTicks() {
 class SimServiceControl : public ServiceControl {
   public:
     Result<Handle> OpenSCManager(const std::string& machine, std::uint32_t access) override {
-        Guard g(Store::instance().mutex());
         std::string name = stripUncPrefix(machine);
         if (name.empty()) name = localHostName();
         MachineRow m;
-        switch (reachMachine(g, name, true, m)) {
+        switch (reachMachine(name, true, m)) {
         case Reach::Unreachable:
             return {0, err::RpcServerUnavailable};
         case Reach::Denied:
@@ -130,9 +129,8 @@ class SimServiceControl : public ServiceControl {
 
     Result<Handle> OpenService(Handle manager, const std::string& serviceName,
                                std::uint32_t access) override {
-        Guard g(Store::instance().mutex());
         HandleEntry mgr{};
-        if (std::uint32_t error = reachHandle(g, manager, HandleKind::ScManager, mgr)) return {0, error};
+        if (std::uint32_t error = reachHandle(manager, HandleKind::ScManager, mgr)) return {0, error};
         const std::string& machine = mgr.machine;
         return guarded(
             [&]() -> Result<Handle> {
@@ -146,9 +144,8 @@ class SimServiceControl : public ServiceControl {
     }
 
     std::uint32_t StartService(Handle service) override {
-        Guard g(Store::instance().mutex());
         HandleEntry e{};
-        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return error;
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return error;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -171,9 +168,8 @@ class SimServiceControl : public ServiceControl {
     }
 
     Result<ServiceStatus> ControlService(Handle service, std::uint32_t control) override {
-        Guard g(Store::instance().mutex());
         HandleEntry e{};
-        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return {{}, error};
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return {{}, error};
         return guarded(
             [&]() -> Result<ServiceStatus> {
                 Connection& c = requireConnection();
@@ -197,9 +193,8 @@ class SimServiceControl : public ServiceControl {
     }
 
     Result<ServiceStatus> QueryServiceStatusEx(Handle service) override {
-        Guard g(Store::instance().mutex());
         HandleEntry e{};
-        if (std::uint32_t error = reachHandle(g, service, HandleKind::Service, e)) return {{}, error};
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return {{}, error};
         return guarded(
             [&]() -> Result<ServiceStatus> {
                 Connection& c = requireConnection();
@@ -211,8 +206,7 @@ class SimServiceControl : public ServiceControl {
     }
 
     std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override {
-        Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(service, HandleKind::Service);
+        const auto h = handles().find(service, HandleKind::Service);
         if (!h) return err::InvalidHandle;
         const HandleEntry e = *h;
         const bool typeOk = change.serviceType == svc::NoChange || change.serviceType == 0x10 ||
@@ -223,7 +217,7 @@ class SimServiceControl : public ServiceControl {
         const bool errorOk = change.errorControl == svc::NoChange || change.errorControl <= 3;
         if (!typeOk || !startOk || !errorOk) return err::InvalidParameter;
         MachineRow m;
-        if (reachMachine(g, e.machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        if (reachMachine(e.machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -265,9 +259,8 @@ class SimServiceControl : public ServiceControl {
     }
 
     Result<Handle> LockServiceDatabase(Handle manager) override {
-        Guard g(Store::instance().mutex());
         HandleEntry mgr{};
-        if (std::uint32_t error = reachHandle(g, manager, HandleKind::ScManager, mgr)) return {0, error};
+        if (std::uint32_t error = reachHandle(manager, HandleKind::ScManager, mgr)) return {0, error};
         const std::string& machine = mgr.machine;
         return guarded(
             [&]() -> Result<Handle> {
@@ -299,14 +292,13 @@ class SimServiceControl : public ServiceControl {
     }
 
     std::uint32_t UnlockServiceDatabase(Handle lock) override {
-        Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(lock, HandleKind::ScLock);
-        if (!h) return InvalidServiceLock;
+        const auto h = handles().find(lock, HandleKind::ScLock);
+        // Of two threads unlocking at once, one does it.
+        if (!h || !handles().remove(lock, HandleKind::ScLock)) return InvalidServiceLock;
         const std::string machine = h->machine;
-        handles().remove(lock, HandleKind::ScLock);
         MachineRow m;
         // Should the machine be gone now, the lock dies with this process like any stale lock.
-        if (reachMachine(g, machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
+        if (reachMachine(machine, false, m) != Reach::Ok) return err::RpcServerUnavailable;
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
@@ -324,9 +316,8 @@ class SimServiceControl : public ServiceControl {
 
     ServiceEnumeration EnumServicesStatus(Handle manager, std::uint32_t serviceType,
                                           std::uint32_t serviceState, std::uint32_t bufferBytes) override {
-        Guard g(Store::instance().mutex());
         ServiceEnumeration out;
-        const HandleEntry* mgr = handles().find(manager, HandleKind::ScManager);
+        const auto mgr = handles().find(manager, HandleKind::ScManager);
         if (!mgr) {
             out.error = err::InvalidHandle;
             return out;
@@ -337,7 +328,7 @@ class SimServiceControl : public ServiceControl {
         }
         const std::string machine = mgr->machine;
         MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) {
+        if (reachMachine(machine, false, m) != Reach::Ok) {
             out.error = err::RpcServerUnavailable;
             return out;
         }
@@ -384,7 +375,6 @@ class SimServiceControl : public ServiceControl {
     }
 
     std::uint32_t CloseServiceHandle(Handle handle) override {
-        Guard g(Store::instance().mutex());
         if (handles().remove(handle, HandleKind::Service) || handles().remove(handle, HandleKind::ScManager))
             return err::Success;
         return err::InvalidHandle;

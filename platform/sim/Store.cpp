@@ -27,7 +27,7 @@ CREATE TABLE domains(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE U
 CREATE TABLE accounts(id INTEGER PRIMARY KEY, domain_id INTEGER NOT NULL,
   name TEXT NOT NULL COLLATE NOCASE, rid INTEGER NOT NULL, use TEXT NOT NULL,
   password TEXT NOT NULL, description TEXT NOT NULL, full_name TEXT NOT NULL,
-  disabled INTEGER NOT NULL, UNIQUE(domain_id, name));
+  disabled INTEGER NOT NULL, locked INTEGER NOT NULL DEFAULT 0, UNIQUE(domain_id, name));
 CREATE TABLE machines(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE UNIQUE,
   domain TEXT NOT NULL, types INTEGER NOT NULL, platform_id INTEGER NOT NULL,
   reachable INTEGER NOT NULL, admin INTEGER NOT NULL, messenger INTEGER NOT NULL,
@@ -54,6 +54,23 @@ CREATE INDEX licence_clients_server ON licence_clients(server_id);
 CREATE TABLE scm_locks(machine_id INTEGER PRIMARY KEY, pid INTEGER NOT NULL,
   pid_start INTEGER NOT NULL, since_ms INTEGER NOT NULL);
 )sql";
+
+// Columns added since the first files were written: table, column, definition.
+const char* const AddedColumns[][3] = {
+    {"accounts", "locked", "INTEGER NOT NULL DEFAULT 0"},
+};
+
+bool hasColumn(Connection& c, const char* table, const char* column) {
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?";
+    int rc = sqlite3_prepare_v2(c.handle(), sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) throwDb(c.handle(), rc);
+    sqlite3_bind_text(stmt, 1, column, -1, SQLITE_STATIC);
+    rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) throwDb(c.handle(), rc);
+    return rc == SQLITE_ROW;
+}
 } // namespace
 
 // ---- Statement ----
@@ -200,9 +217,31 @@ void Connection::createSchema() {
          FormatVersion + "')");
 }
 
+void Connection::addMissingColumns() {
+    auto missing = [&] {
+        for (const auto& [table, column, definition] : AddedColumns)
+            if (!hasColumn(*this, table, column)) return true;
+        return false;
+    };
+    if (!missing()) return;
+    Transaction t(*this, true);
+    // Another process may have added them meanwhile.
+    for (const auto& [table, column, definition] : AddedColumns)
+        if (!hasColumn(*this, table, column))
+            exec(std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + definition);
+    t.commit();
+}
+
 // ---- Transaction ----
 
-Transaction::Transaction(Connection& c, bool write) : conn(c) {
+std::mutex& processWriters() {
+    static std::mutex writers;
+    return writers;
+}
+
+Transaction::Transaction(Connection& c, bool write)
+    : writing(write ? std::unique_lock<std::mutex>(processWriters()) : std::unique_lock<std::mutex>()),
+      conn(c) {
     conn.query(write ? "BEGIN IMMEDIATE" : "BEGIN").run();
 }
 
@@ -217,50 +256,91 @@ void Transaction::commit() {
 
 // ---- Store ----
 
+namespace {
+// A thread's own connection and what it was opened for.
+struct ThreadConnection {
+    std::unique_ptr<Connection> conn;
+    std::string path;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    pid_t pid = 0;
+    std::uint64_t generation = 0;
+    ~ThreadConnection() {
+        // A forked child that ends must not close (and checkpoint) its parent's connection.
+        if (conn && pid != getpid()) conn->abandon();
+    }
+};
+thread_local ThreadConnection threadConnection;
+} // namespace
+
 Store& Store::instance() {
     static Store store;
     return store;
 }
 
-std::string Store::path() const {
+std::string Store::pathLocked() const {
     return overridePath.empty() ? defaultDatabasePath() : overridePath;
 }
 
+std::string Store::path() const {
+    std::lock_guard<std::mutex> g(lock);
+    return pathLocked();
+}
+
+std::string Store::problem() const {
+    std::lock_guard<std::mutex> g(lock);
+    return lastProblem;
+}
+
 void Store::setPath(const std::string& p) {
+    std::lock_guard<std::mutex> g(lock);
     overridePath = p;
-    // The next call opens the chosen file afresh, even when the path is the same one: a test
-    // may have replaced the file under it.
-    conn.reset();
-    connPath.clear();
+    // Each thread's next call opens the chosen file afresh, even when the path is the same
+    // one: a test may have replaced the file under it.
+    ++generation;
     reportedProblem.clear();
+    // This thread lets go of the old file now (a test may remove it next); the others do at
+    // their next call.
+    if (threadConnection.pid == getpid()) threadConnection.conn.reset();
 }
 
 Connection* Store::connection() {
-    const std::string p = path();
-    if (conn && connPid != getpid()) {
+    std::string p;
+    std::uint64_t gen = 0;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        p = pathLocked();
+        gen = generation;
+    }
+    ThreadConnection& t = threadConnection;
+    if (t.conn && t.pid != getpid()) {
         // A forked child shares the parent's file locks; it must open its own connection.
-        conn->abandon();
-        conn.reset();
+        t.conn->abandon();
+        t.conn.reset();
     }
     struct stat st {};
     if (::stat(p.c_str(), &st) != 0) {
-        conn.reset();
+        t.conn.reset();
         report("the network file " + p + " does not exist");
         return nullptr;
     }
-    if (conn && (connPath != p || st.st_dev != connDev || st.st_ino != connIno)) conn.reset();
-    if (conn) return conn.get();
+    if (t.conn && (t.generation != gen || t.path != p || st.st_dev != t.dev || st.st_ino != t.ino))
+        t.conn.reset();
+    if (t.conn) return t.conn.get();
     try {
         auto c = std::make_unique<Connection>(p, false);
         c->verifyFormat();
-        conn = std::move(c);
-        connPath = p;
-        connDev = st.st_dev;
-        connIno = st.st_ino;
-        connPid = getpid();
+        c->addMissingColumns();
+        t.conn = std::move(c);
+        t.path = p;
+        t.dev = st.st_dev;
+        t.ino = st.st_ino;
+        t.pid = getpid();
+        t.generation = gen;
+        std::lock_guard<std::mutex> g(lock);
         lastProblem.clear();
         reportedProblem.clear();
-        return conn.get();
+        return t.conn.get();
     } catch (const DbError& e) {
         report("the network file " + p + " cannot be used: " + e.what());
         return nullptr;
@@ -268,11 +348,12 @@ Connection* Store::connection() {
 }
 
 void Store::fail(const std::string& problem) {
-    conn.reset();
+    threadConnection.conn.reset();
     report("the network file " + path() + " failed: " + problem);
 }
 
 void Store::report(const std::string& problem) {
+    std::lock_guard<std::mutex> g(lock);
     lastProblem = problem;
     if (problem == reportedProblem) return;
     reportedProblem = problem;

@@ -1,7 +1,8 @@
 #pragma once
 // The network file: one SQLite database shared by every process. A Connection caches its
-// prepared statements; the Store keeps one connection per process for the platform calls and
-// reopens it when the chosen path changes or the file at that path is replaced.
+// prepared statements; the Store gives each thread its own connection for the platform calls
+// (an SQLite connection serves one thread at a time) and reopens it when the chosen path
+// changes or the file at that path is replaced.
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -61,6 +62,9 @@ class Connection {
     void verifyFormat();
     // The tables of a new file; call inside the transaction that fills them.
     void createSchema();
+    // Adds the columns a file written by an earlier build lacks, with their defaults.
+    // Throws DbError.
+    void addMissingColumns();
     // Forget the handle without closing it (a child after fork must not touch it).
     void abandon() {
         db = nullptr;
@@ -75,7 +79,9 @@ class Connection {
 };
 
 // BEGIN (deferred, for reads) or BEGIN IMMEDIATE (writers queue on the busy timeout instead
-// of failing at their first write); rolls back unless committed.
+// of failing at their first write); rolls back unless committed. The writers of this process
+// first take turns on a mutex, so only other processes' writers are waited for by polling.
+// Readers never wait: the file keeps a write-ahead log.
 class Transaction {
   public:
     Transaction(Connection& c, bool write);
@@ -83,38 +89,42 @@ class Transaction {
     void commit();
 
   private:
+    std::unique_lock<std::mutex> writing;
     Connection& conn;
     bool done = false;
 };
 
+// Safe to use from any thread; no lock of it is held while a call waits for a machine or
+// for the file.
 class Store {
   public:
     static Store& instance();
-    std::mutex& mutex() { return lock; }
 
-    // The connection for the current path, opened or reopened as needed; nullptr when the
-    // file cannot be used (missing, unreadable, corrupt), which is reported once on stderr.
+    // This thread's connection for the current path, opened or reopened as needed; nullptr
+    // when the file cannot be used (missing, unreadable, corrupt), which is reported once on
+    // stderr.
     Connection* connection();
-    // Drops the connection after a failure so the next call opens the file afresh.
+    // Drops this thread's connection after a failure so its next call opens the file afresh.
     void fail(const std::string& problem);
 
+    // Every thread's next call opens the chosen file afresh.
     void setPath(const std::string& path);
     std::string path() const;
-    std::string problem() const { return lastProblem; }
+    std::string problem() const;
 
   private:
+    std::string pathLocked() const;
     void report(const std::string& problem);
 
-    std::mutex lock;
+    mutable std::mutex lock; // guards the members below
     std::string overridePath;
-    std::unique_ptr<Connection> conn;
-    std::string connPath;
-    dev_t connDev = 0;
-    ino_t connIno = 0;
-    pid_t connPid = 0;
+    std::uint64_t generation = 0; // moves on with every setPath
     std::string lastProblem;
     std::string reportedProblem;
 };
+
+// Held by a process's write transactions in turn.
+std::mutex& processWriters();
 
 std::int64_t nowMs();
 // A process that has ended (or is a zombie) counts as gone; startTicks (field 22 of

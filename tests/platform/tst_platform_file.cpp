@@ -1,11 +1,13 @@
-// The network file itself: unusable files, several processes at once, the service database
-// lock of live and dead processes, and the simnet tool's load, dump and refusals.
+// The network file itself: unusable files, several processes and threads at once, the service
+// database lock of live and dead processes, and the simnet tool's load, dump and refusals.
 #include "common/SimFixture.h"
 #include "platform/Platform.h"
 
 #include <QProcess>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
 #include <unistd.h>
 
 using namespace platform;
@@ -160,16 +162,29 @@ class tst_PlatformFile : public QObject {
                  2u);
     }
 
+    void severalWritersLoseNothing_data() {
+        QTest::addColumn<int>("processes");
+        QTest::addColumn<int>("threads"); // of each process
+        QTest::newRow("processes") << 4 << 1;
+        QTest::newRow("threads of one process") << 1 << 8;
+        QTest::newRow("threads of several processes") << 3 << 4;
+    }
     void severalWritersLoseNothing() {
+        QFETCH(int, processes);
+        QFETCH(int, threads);
         const QString p = path("shared.db");
         sim::loadNetwork(p.toStdString(), Small);
-        const int writers = 4, each = 25;
+        const int each = 25;
+        QStringList ids;
         std::vector<std::unique_ptr<QProcess>> procs;
-        for (int w = 0; w < writers; ++w) {
+        for (int w = 1; w <= processes; ++w) {
             auto proc = std::make_unique<QProcess>();
-            proc->start(WORKER_EXE, {"write", p, QString("w%1").arg(w + 1), QString::number(each)});
+            proc->start(WORKER_EXE,
+                        {"write", p, QString("w%1").arg(w), QString::number(each), QString::number(threads)});
             QVERIFY(proc->waitForStarted());
             procs.push_back(std::move(proc));
+            for (int t = 1; t <= threads; ++t)
+                ids << (threads == 1 ? QString("w%1").arg(w) : QString("w%1-%2").arg(w).arg(t));
         }
         for (auto& proc : procs) {
             QVERIFY(proc->waitForFinished(120000));
@@ -182,13 +197,68 @@ class tst_PlatformFile : public QObject {
             messages << QString::fromStdString(m["text"]);
         for (const auto& v : ws["registry"][0]["values"])
             values << QString::fromStdString(v["name"]);
-        QCOMPARE(messages.size(), writers * each);
-        QCOMPARE(int(ws["messages"].size()), writers * each);
+        QCOMPARE(messages.size(), ids.size() * each);
+        QCOMPARE(int(ws["messages"].size()), ids.size() * each);
         QCOMPARE(values, messages);
-        QCOMPARE(int(ws["rights"].size()), writers);
-        for (int w = 1; w <= writers; ++w)
+        QCOMPARE(int(ws["rights"].size()), ids.size());
+        for (const QString& id : ids)
             for (int i = 0; i < each; ++i)
-                QVERIFY(messages.contains(QString("w%1:%2").arg(w).arg(i)));
+                QVERIFY(messages.contains(QString("%1:%2").arg(id).arg(i)));
+    }
+
+    // Calls that wait seconds for a slow controller, a slow machine and one that does not
+    // answer hold back none of the calls, reads and writes, to a fast machine meanwhile.
+    void slowMachinesHoldBackNoOther() {
+        const QString p = path("slow.db");
+        sim::loadNetwork(p.toStdString(), R"({
+          "domains": [{"name": "CORP", "sid": "S-1-5-21-1-2-3", "controller": "DC01",
+                       "accounts": [{"name": "svc", "rid": 1105, "password": "pw"}]}],
+          "machines": [{"name": "DC01", "latency_ms": 5000},
+                       {"name": "SLOW", "latency_ms": 5000},
+                       {"name": "DOWN", "reachable": false, "timeout_ms": 5000},
+                       {"name": "FAST", "latency_ms": 1, "services": [{"name": "Albd"}]}]})");
+        sim::useDatabase(p.toStdString());
+        std::atomic<int> started{0}, finished{0};
+        std::uint32_t logonError = 1, slowError = 1, downError = 0;
+        std::vector<std::thread> slow;
+        slow.emplace_back([&] {
+            ++started;
+            logonError = logon().CheckNetworkLogon("CORP", "svc", "pw");
+            ++finished;
+        });
+        slow.emplace_back([&] {
+            ++started;
+            auto m = serviceControl().OpenSCManager("SLOW", svc::ScManagerAllAccess);
+            slowError = m.error;
+            serviceControl().CloseServiceHandle(m.value);
+            ++finished;
+        });
+        slow.emplace_back([&] {
+            ++started;
+            downError = serviceControl().OpenSCManager("DOWN", svc::ScManagerAllAccess).error;
+            ++finished;
+        });
+        QDeadlineTimer deadline(60000);
+        while (started < 3 && !deadline.hasExpired())
+            std::this_thread::yield();
+
+        int fastFailures = 0;
+        for (int i = 0; i < 10; ++i) {
+            auto m = serviceControl().OpenSCManager("FAST", svc::ScManagerAllAccess);
+            auto s = serviceControl().OpenService(m.value, "Albd", svc::ServiceAllAccess);
+            fastFailures += serviceControl().QueryServiceStatusEx(s.value).error != 0;
+            fastFailures += network().NetMessageBufferSend(u"FAST", u"hi", 5) != 0;
+            fastFailures += serviceControl().CloseServiceHandle(s.value) != 0;
+            fastFailures += serviceControl().CloseServiceHandle(m.value) != 0;
+        }
+        const int finishedMeanwhile = finished;
+        for (auto& t : slow)
+            t.join();
+        QCOMPARE(fastFailures, 0);
+        QCOMPARE(finishedMeanwhile, 0);
+        QCOMPARE(logonError, 0u);
+        QCOMPARE(slowError, 0u);
+        QCOMPARE(downError, 1722u);
     }
 
     void lockOfLiveAndDeadProcesses() {
@@ -263,7 +333,7 @@ class tst_PlatformFile : public QObject {
         simtest::SimNetworkFile net(R"({"browser_available": false,
           "domains": [{"name": "CORP", "sid": "S-1-0x010000000000-21-7", "controller": "DC01",
             "accounts": [{"name": "svc", "rid": 1105, "password": "p", "description": "d", "full_name": "f",
-                          "disabled": true}, {"name": "x", "rid": 7, "use": "deleted"}]}],
+                          "disabled": true, "locked": true}, {"name": "x", "rid": 7, "use": "deleted"}]}],
           "machines": [{"name": "ws001", "domain": "CORP", "types": ["server", "local_list_only"],
             "platform_id": 600, "admin": false, "messenger": false, "latency_ms": 0, "timeout_ms": 3,
             "services": [{"name": "Hung", "state": "stopped", "hang": true, "wait_hint_ms": 100000},
@@ -333,6 +403,9 @@ class tst_PlatformFile : public QObject {
         QTest::newRow("flag as number") << "/machines/1/reachable"
                                         << "1"
                                         << "machines[1].reachable: expected true or false";
+        QTest::newRow("account flag as text") << "/domains/0/accounts"
+                                              << R"([{"name": "a", "rid": 1, "locked": "yes"}])"
+                                              << "domains[0].accounts[0].locked: expected true or false";
         QTest::newRow("missing name") << "/machines/1"
                                       << "{}"
                                       << "machines[1].name: missing";

@@ -1,5 +1,5 @@
-// The browser list, the messenger, the ClearCase command and the directory bind through the
-// platform interfaces only.
+// The browser list, the messenger, the ClearCase command, the directory bind and the network
+// logon check through the platform interfaces only.
 #include "common/SimFixture.h"
 #include "platform/Platform.h"
 
@@ -11,10 +11,15 @@ namespace {
 
 const char* const Network = R"({
   "domains": [{"name": "CORP", "sid": "S-1-5-21-10-20-30", "controller": "DC01", "accounts": [
-    {"name": "svc", "rid": 1105, "description": "Service account", "full_name": "The Service"},
+    {"name": "svc", "rid": 1105, "description": "Service account", "full_name": "The Service",
+     "password": "N3w!pass"},
+    {"name": "off", "rid": 1106, "password": "pw", "disabled": true},
+    {"name": "shut", "rid": 1107, "password": "pw", "locked": true},
+    {"name": "gone", "rid": 1108, "password": "pw", "use": "deleted"},
     {"name": "team", "rid": 1201, "use": "group", "description": "A group"}]},
     {"name": "LAB", "sid": "S-1-5-21-40-50-60", "controller": "LABDC", "accounts": [
-    {"name": "tester", "rid": 1000, "description": "Lab", "full_name": "Lab Tester"}]}],
+    {"name": "tester", "rid": 1000, "description": "Lab", "full_name": "Lab Tester"}]},
+    {"name": "FAR", "sid": "S-1-5-21-70-80-90", "controller": "ABSENT", "accounts": [{"name": "x", "rid": 7}]}],
   "machines": [
     {"name": "WS001", "types": ["workstation"], "platform_id": 500},
     {"name": "DC01", "types": ["server", "domain_ctrl"]},
@@ -197,6 +202,63 @@ class tst_PlatformNetwork : public QObject {
         QCOMPARE(QString::fromStdString(u.fullName), fullName);
         QCOMPARE(QString::fromStdString(u.errorDescription),
                  ok ? QString() : QString("There is no such object on the server."));
+    }
+
+    void networkLogon_data() {
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<uint>("error");
+        QTest::newRow("enabled user, its password") << "CORP"
+                                                    << "svc"
+                                                    << "N3w!pass" << 0u;
+        QTest::newRow("names ignore letter case") << "corp"
+                                                  << "SVC"
+                                                  << "N3w!pass" << 0u;
+        QTest::newRow("passwords do not") << "CORP"
+                                          << "svc"
+                                          << "n3w!pass" << 1326u;
+        QTest::newRow("empty password") << "CORP"
+                                        << "svc"
+                                        << "" << 1326u;
+        QTest::newRow("unknown account") << "CORP"
+                                         << "nobody"
+                                         << "N3w!pass" << 1326u;
+        QTest::newRow("a group") << "CORP"
+                                 << "team"
+                                 << "" << 1326u;
+        QTest::newRow("deleted account") << "CORP"
+                                         << "gone"
+                                         << "pw" << 1326u;
+        QTest::newRow("disabled") << "CORP"
+                                  << "off"
+                                  << "pw" << 1331u;
+        QTest::newRow("disabled, wrong password") << "CORP"
+                                                  << "off"
+                                                  << "x" << 1326u;
+        QTest::newRow("locked out") << "CORP"
+                                    << "shut"
+                                    << "pw" << 1909u;
+        QTest::newRow("locked out, wrong password") << "CORP"
+                                                    << "shut"
+                                                    << "x" << 1909u;
+        QTest::newRow("unknown domain") << "ELSEWHERE"
+                                        << "svc"
+                                        << "N3w!pass" << 1326u;
+        QTest::newRow("controller unreachable") << "LAB"
+                                                << "tester"
+                                                << "" << 1311u;
+        QTest::newRow("controller not in the network") << "FAR"
+                                                       << "x"
+                                                       << "" << 1311u;
+    }
+    void networkLogon() {
+        QFETCH(QString, domain);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(uint, error);
+        QCOMPARE(logon().CheckNetworkLogon(domain.toStdString(), user.toStdString(), password.toStdString()),
+                 error);
     }
 };
 

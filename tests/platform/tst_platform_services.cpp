@@ -18,7 +18,8 @@ const char* const Network = R"({
     {"name": "gone", "rid": 1108, "use": "deleted"},
     {"name": "bad", "rid": 1109, "use": "invalid"},
     {"name": "team", "rid": 1110, "use": "group"},
-    {"name": "refused", "rid": 1111, "password": "good"}]}],
+    {"name": "refused", "rid": 1111, "password": "good"},
+    {"name": "shut", "rid": 1112, "password": "good", "locked": true}]}],
   "machines": [
     {"name": "WS001", "domain": "CORP", "services": [
       {"name": "Albd", "display_name": "Atria Location Broker", "start": "demand", "state": "stopped",
@@ -31,6 +32,7 @@ const char* const Network = R"({
       {"name": "busy", "display_name": "Busy Service", "state": "running"}],
      "rights": [{"account": "CORP\\svc", "rights": ["SeServiceLogonRight"]},
                 {"account": "CORP\\off", "rights": ["SeServiceLogonRight"]},
+                {"account": "CORP\\shut", "rights": ["SeServiceLogonRight"]},
                 {"account": "CORP\\gone", "rights": ["SeServiceLogonRight"]},
                 {"account": "CORP\\bad", "rights": ["SeServiceLogonRight"]},
                 {"account": "CORP\\team", "rights": ["SeServiceLogonRight"]},
@@ -136,6 +138,8 @@ class tst_PlatformServices : public QObject {
                                                             << "good" << 1069u;
         QTest::newRow("disabled") << "CORP\\off"
                                   << "good" << 1069u;
+        QTest::newRow("locked out") << "CORP\\shut"
+                                    << "good" << 1069u;
         QTest::newRow("deleted") << "CORP\\gone"
                                  << "" << 1069u;
         QTest::newRow("invalid") << "CORP\\bad"
