@@ -110,7 +110,9 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
         process.waitForFinished(-1);
         return RunOutcome::Stopped;
     }
-    return stopped && !ended ? RunOutcome::Stopped : RunOutcome::Finished;
+    if (stopped && !ended) return RunOutcome::Stopped;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? RunOutcome::Finished
+                                                                                   : RunOutcome::FailedOnExit;
 }
 
 QString osprelProgram() {
