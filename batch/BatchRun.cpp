@@ -6,6 +6,7 @@
 #include "common/Dialogs.h"
 #include "common/Names.h"
 #include "platform/Platform.h"
+#include "platform/ServiceControl.h"
 #include "services/modErrorCodes.h"
 #include "services/modServices.h"
 
@@ -61,6 +62,20 @@ class Results {
     std::optional<ResultsFile> file_;
 };
 
+// Whether a start or stop whose request was accepted has got where it was asked to go. Without
+// the wait the service may still be on its way; after the wait it must have arrived.
+bool arrived(bool start, bool waited, std::uint32_t state) {
+    namespace svc = platform::svc;
+    if (start) return state == svc::Running || (!waited && state == svc::StartPending);
+    return state == svc::Stopped || (!waited && state == svc::StopPending);
+}
+
+std::string notArrivedText(bool start, std::uint32_t state) {
+    return std::string(start ? "Error::Service is not running after the start"
+                             : "Error::Service has not stopped after the stop") +
+           " (" + ServiceStateName(state) + ")";
+}
+
 // How one machine's sequence ended.
 struct MachineOutcome {
     bool carryOn = true;      // false: the window is closing, start no further machine
@@ -84,6 +99,8 @@ class Sequence {
     bool start(const std::string& m);
     bool stop(const std::string& m);
     bool update(MachineResult& r);
+    // StartStopSericeWait, and then whether the service got there: on false, error_ says why.
+    bool startOrStop(bool start, const std::string& m, bool wait);
 
     // A progress message is a yield point; so is a bare turn of the event loop.
     bool progress(const std::string& text) {
@@ -114,13 +131,28 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
         r.machine = machine;
         const std::string& m = r.machine;
 
+        // To every platform call the empty name means this computer: a blank entry is refused
+        // before anything, Osprel included, is asked to act.
+        if (isBlankName(m)) {
+            host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
+            if (in_.action == "update") {
+                r.updated = "False";
+                r.error = BlankMachineText;
+                results_.write(r);
+            }
+            return true;
+        }
+
         if (host_.grantLogonRight()) {
             const std::string text = m + ": Enabling Logon as a service right...";
             if (!progress(text)) return false;
             host_.paneLine(text);
             if (!turn()) return false;
-            host_.grantWithOsprel(m, host_.osprelAccount());
+            const bool granted = host_.grantWithOsprel(trimBlanks(m), in_.account);
             if (host_.stopRequested()) return false;
+            if (!granted)
+                host_.paneLine(m + Failed + " the Logon as a service right was not granted to " +
+                               in_.account);
         }
 
         host_.highlightClient(index, m);
@@ -140,7 +172,7 @@ bool Sequence::start(const std::string& m) {
     if (!progress(m + ":" + " trying to START service...")) return false;
     if (IsServiceRunning(m, in_.service, error_)) {
         host_.paneLine(m + ": Service is already active");
-    } else if (StartStopSericeWait(true, m, in_.service, wait_, error_)) {
+    } else if (startOrStop(true, m, wait_)) {
         host_.paneLine(m + ": started/restarted service");
     } else {
         host_.paneLine(m + Failed + " Could not start/restart service");
@@ -148,12 +180,20 @@ bool Sequence::start(const std::string& m) {
     return true;
 }
 
+bool Sequence::startOrStop(bool start, const std::string& m, bool wait) {
+    std::uint32_t state = 0;
+    if (!StartStopSericeWait(start, m, in_.service, wait, error_, &state)) return false;
+    if (arrived(start, wait, state)) return true;
+    error_ = notArrivedText(start, state);
+    return false;
+}
+
 bool Sequence::stop(const std::string& m) {
     host_.paneLine("machine: " + m + "," + in_.service);
     if (!progress(m + ":" + " trying to STOP service...")) return false;
     if (!IsServiceRunning(m, in_.service, error_)) {
         host_.paneLine(m + ": Service is not running");
-    } else if (StartStopSericeWait(false, m, in_.service, wait_, error_)) {
+    } else if (startOrStop(false, m, wait_)) {
         host_.paneLine(m + ": stopped service");
     } else {
         host_.paneLine(m + Failed + " Could not stop service");
@@ -163,13 +203,6 @@ bool Sequence::stop(const std::string& m) {
 
 bool Sequence::update(MachineResult& r) {
     const std::string& m = r.machine;
-    // Once the account may have been changed, the machine's line is written even when the
-    // run stops before its last step: the file must show what was done to each machine.
-    auto record = [&] {
-        r.error = error_;
-        results_.write(r);
-    };
-
     const bool useDirectory = host_.useDirectory();
     if (!progress(m + ":" + " updating account and/or password..")) return false;
     if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
@@ -181,27 +214,36 @@ bool Sequence::update(MachineResult& r) {
         error_ = "Update Failed: " + error_ + ";";
     }
 
+    // From here on a close waits: stopping between the stop and the restart would leave the
+    // service stopped. The progress lines still give the window its turns.
     if (host_.stopAndRestart()) {
-        if (!progress(m + ":" + " trying to STOP service...")) {
-            record();
-            return false;
-        }
+        host_.progressLine(m + ":" + " trying to STOP service...");
+        bool stillStopping = false;
         if (IsServiceRunning(m, in_.service, error_)) {
-            if (StartStopSericeWait(false, m, in_.service, wait_, error_)) {
+            // Always waited for, bounded by the wait limit: a service still stop pending looks
+            // active, and would be neither started nor reported.
+            std::uint32_t state = 0;
+            const bool requested = StartStopSericeWait(false, m, in_.service, true, error_, &state);
+            if (requested && state == platform::svc::Stopped) {
                 r.stopped = "True";
                 host_.paneLine(m + ": stopped service");
             } else {
+                if (requested) {
+                    error_ = notArrivedText(false, state);
+                    stillStopping = true;
+                }
                 host_.paneLine(m + Failed + " unable to stop service...");
                 r.stopped = "False";
                 error_ = "Stop Failed: " + error_ + ";";
             }
         }
-        if (!progress(m + ":" + " trying to START service...")) {
-            record();
-            return false;
-        }
-        if (!IsServiceRunning(m, in_.service, error_)) {
-            if (StartStopSericeWait(true, m, in_.service, wait_, error_)) {
+        host_.progressLine(m + ":" + " trying to START service...");
+        if (stillStopping) {
+            host_.paneLine(m + Failed + ":Could not start/restart service: it has not stopped");
+            r.restarted = "False";
+            error_ += "Restart Failed: not started as the service has not stopped";
+        } else if (!IsServiceRunning(m, in_.service, error_)) {
+            if (startOrStop(true, m, wait_)) {
                 r.restarted = "True";
                 host_.paneLine(m + ": started/restarted service");
             } else {
@@ -216,7 +258,8 @@ bool Sequence::update(MachineResult& r) {
             }
         }
     }
-    record();
+    r.error = error_;
+    results_.write(r);
     return true;
 }
 
@@ -271,9 +314,6 @@ class WorkerHost : public BatchHost {
     bool stopAndRestart() override {
         return onWindowThread(o_, [&] { return w_.stopAndRestart(); });
     }
-    std::string osprelAccount() override {
-        return onWindowThread(o_, [&] { return w_.osprelAccount(); });
-    }
     void paneLine(const std::string& line) override {
         onWindowThread(o_, [&] { w_.paneLine(line); });
     }
@@ -287,10 +327,11 @@ class WorkerHost : public BatchHost {
     void endBusy() override {
         onWindowThread(o_, [&] { w_.endBusy(); });
     }
-    void grantWithOsprel(const std::string& machine, const std::string& account) override {
-        RunAndWaitBlocking(osprelProgram(),
-                           osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
-                           [this] { return stopRequested(); });
+    bool grantWithOsprel(const std::string& machine, const std::string& account) override {
+        return RunAndWaitBlocking(
+                   osprelProgram(),
+                   osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
+                   [this] { return stopRequested(); }) == RunOutcome::Finished;
     }
     bool stopRequested() override {
         return onWindowThread(o_, [&] { return w_.stopRequested(); });
@@ -415,6 +456,10 @@ void Run::execute() {
     bool busy = false;
     try {
         in_ = host_.inputs();
+        // Read once and trimmed once: what is checked is exactly what every machine gets.
+        in_.service = trimBlanks(in_.service);
+        in_.account = trimBlanks(in_.account);
+        in_.password = trimBlanks(in_.password);
         const bool isUpdate = in_.action == "update";
         if (isUpdate && (in_.service.empty() || in_.account.empty() ||
                          in_.account.find('<') != std::string::npos || in_.password.empty())) {
@@ -455,7 +500,7 @@ void Run::execute() {
 // A new domain account is proved once against its domain before any machine is changed: a
 // typing error would otherwise take the service down on every machine of the list.
 bool Run::accountAccepted() {
-    const std::string account = trimBlanks(in_.account);
+    const std::string& account = in_.account;
     const auto slash = account.find('\\');
     if (slash == std::string::npos) return true; // LocalSystem: no password to prove
     const std::string domain = account.substr(0, slash);
@@ -465,7 +510,7 @@ bool Run::accountAccepted() {
         equalsIgnoringCase(domain, "NT SERVICE"))
         return true;
 
-    const std::string password = trimBlanks(in_.password);
+    const std::string& password = in_.password;
     const std::uint32_t code =
         offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
     if (code == platform::err::Success) return true;

@@ -32,11 +32,10 @@ class BatchHost {
     // Highlights the entry at `index` when it still holds `machine`.
     virtual void highlightClient(int index, const std::string& machine) = 0;
 
-    // The per-machine check boxes and the account text given to Osprel.
+    // The per-machine check boxes.
     virtual bool grantLogonRight() = 0;
     virtual bool useDirectory() = 0;
     virtual bool stopAndRestart() = 0;
-    virtual std::string osprelAccount() = 0;
 
     // Outputs. progressLine also gives the event loop a turn; progressText only shows the
     // line (for lines handed over from worker threads, which must not start a nested turn).
@@ -48,10 +47,12 @@ class BatchHost {
     virtual void beginBusy(const std::string& progressText) = 0;
     virtual void endBusy() = 0;
 
-    // Starts Osprel for `machine` and `account` and returns when it has ended.
-    virtual void grantWithOsprel(const std::string& machine, const std::string& account) = 0;
+    // Starts Osprel for `machine` and `account` and returns when it has ended: true when it
+    // reported success (exit code 0).
+    virtual bool grantWithOsprel(const std::string& machine, const std::string& account) = 0;
 
-    // True once the window is closing: the run stops at its next yield.
+    // True once the window is closing: the run stops at its next yield, except within an
+    // update's stop and restart, which is always finished first.
     virtual bool stopRequested() = 0;
 };
 

@@ -118,7 +118,9 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
         process.waitForFinished(-1);
         return RunOutcome::Stopped;
     }
-    return stopped && !ended ? RunOutcome::Stopped : RunOutcome::Finished;
+    if (stopped && !ended) return RunOutcome::Stopped;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? RunOutcome::Finished
+                                                                                   : RunOutcome::FailedOnExit;
 }
 
 RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
@@ -142,7 +144,8 @@ RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& argumen
             return RunOutcome::Stopped;
         }
     }
-    return RunOutcome::Finished;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? RunOutcome::Finished
+                                                                                   : RunOutcome::FailedOnExit;
 }
 
 QString osprelProgram() {

@@ -10,7 +10,8 @@ class QObject;
 namespace vantrel {
 
 enum class RunOutcome {
-    Finished,      // the process ran and has ended (its exit code and output are not looked at)
+    Finished,      // the process ran and has ended with exit code 0 (its output is not looked at)
+    FailedOnExit,  // the process ran and has ended with another exit code, or crashed
     FailedToStart, // the fault box has been shown
     Stopped,       // the wait was given up because a stop was requested; the process was ended
 };

@@ -170,6 +170,12 @@ bool fitsBuffer(const std::u16string& name) {
     return name.size() <= osprel::MaxNameUnits;
 }
 
+// Blanks and backslashes alone name no computer, and to the LSA no name means this one: a
+// blank entry of Vantrel's list must never grant rights on the administrator's own machine.
+bool namesNoComputer(const std::string& typed) {
+    return typed.find_first_not_of(" \\") == std::string::npos;
+}
+
 int run(int argc, char** argv, std::FILE* out) {
     if (argc < 3 || argv == nullptr) {
         printUsage(out);
@@ -178,6 +184,10 @@ int run(int argc, char** argv, std::FILE* out) {
     const auto arg = [argv](int i) -> std::string { return argv[i] != nullptr ? argv[i] : ""; };
 
     const std::string computerTyped = arg(1);
+    if (namesNoComputer(computerTyped)) {
+        std::fprintf(out, "'%s': computer name is empty.\n", computerTyped.c_str());
+        return 1;
+    }
     const std::u16string computer = osprel::fromCodePage(computerTyped);
     if (!fitsBuffer(computer)) {
         std::fprintf(out, "'%s': computer name longer than %zu characters.\n", computerTyped.c_str(),

@@ -13,6 +13,8 @@
 // - A computer, account or privilege name longer than 255 UTF-16 units (what its 512-byte
 //   buffer holds) is refused before any LSA call: "'NAME': account name longer than 255
 //   characters." (or "computer name", "privilege name"), exit 1.
+// - A computer name of nothing but blanks and backslashes is refused before any LSA call:
+//   "'NAME': computer name is empty.", exit 1.
 // - A user, group, alias or well-known group the LSA hands back without a usable referenced
 //   domain prints "no domain" in the first pass and "no SID, skipped" in the second.
 // - The name column is printf's "%-30.30s": it counts bytes of the name as typed.

@@ -101,6 +101,14 @@ Handle openService(Outcome& out, Handle manager, const std::string& service) {
     return serviceHandle;
 }
 
+// ASCII letters only, like the service manager's own comparison of key names.
+bool sameServiceName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
 } // namespace
 
 void setPauseObserver(std::function<void(long long units)> observer) {
@@ -110,7 +118,34 @@ void setPauseObserver(std::function<void(long long units)> observer) {
 void Pause(long long units) {
     if (pauseObserver) pauseObserver(units);
     if (units <= 0) return;
-    std::this_thread::sleep_for(std::chrono::microseconds(units * pauseUnitMicroseconds()));
+    // Slept in slices with a turn of the event loop after each: a pause lasts up to ten
+    // seconds, far too long for a window that cannot repaint.
+    constexpr long long SliceMicroseconds = 50000;
+    for (long long left = units * pauseUnitMicroseconds(); left > 0; left -= SliceMicroseconds) {
+        std::this_thread::sleep_for(std::chrono::microseconds(std::min(left, SliceMicroseconds)));
+        yieldEvents();
+    }
+}
+
+std::string ServiceStateName(std::uint32_t state) {
+    switch (state) {
+    case svc::Stopped:
+        return "stopped";
+    case svc::StartPending:
+        return "start pending";
+    case svc::StopPending:
+        return "stop pending";
+    case svc::Running:
+        return "running";
+    case 5:
+        return "continue pending";
+    case 6:
+        return "pause pending";
+    case 7:
+        return "paused";
+    default:
+        return "unknown";
+    }
 }
 
 std::string TrimAtNul(const std::string& text) {
@@ -141,11 +176,18 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
         using Clock = std::chrono::steady_clock;
         auto lastProgress = Clock::now();
         auto lastCheckPoint = status.checkPoint;
+        long long waited = 0; // pause units, against the overall cap
         while (status.currentState == pendingState) {
+            if (waited >= WaitForServiceLimitUnits) {
+                out.setFailure(WaitLimitText);
+                break;
+            }
             // A tenth of the service's own estimate, but never hammer it nor doze for minutes.
             const long long waitTime =
-                std::clamp<long long>(std::llround(status.waitHint / 10.0), 1000, 10000);
+                std::min(std::clamp<long long>(std::llround(status.waitHint / 10.0), 1000, 10000),
+                         WaitForServiceLimitUnits - waited);
             Pause(waitTime);
+            waited += waitTime;
             if (!query()) break;
             if (status.checkPoint > lastCheckPoint) {
                 lastProgress = Clock::now();
@@ -163,31 +205,46 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
 }
 
 bool StartStopSericeWait(bool start, const std::string& machine, const std::string& service, bool wait,
-                         std::string& errorText) {
-    Outcome out("StartStopSericeWait");
+                         std::string& errorText, std::uint32_t* finalState) {
+    if (finalState) *finalState = 0;
     const std::string machineName = trimBlanks(machine);
+    if (machineName.empty()) {
+        errorText = BlankMachineText;
+        return false;
+    }
+    Outcome out("StartStopSericeWait");
     const std::string serviceName = trimBlanks(service);
     Handle manager = openManager(out, machineName);
     Handle serviceHandle = manager ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         // Only the request decides the outcome; the wait merely holds the return until the
         // service has settled, stalled or stopped answering.
+        bool requested = false;
+        std::uint32_t state = 0;
         out.attempt([&] {
             auto& scm = platform::serviceControl();
-            std::string waitText;
             if (start) {
-                if (auto e = scm.StartService(serviceHandle))
-                    out.stepFailed("StartService", e);
-                else if (wait)
-                    WaitForService(serviceHandle, svc::StartPending, waitText);
+                if (auto e = scm.StartService(serviceHandle)) return out.stepFailed("StartService", e);
             } else {
                 auto r = scm.ControlService(serviceHandle, svc::ControlStop);
-                if (!r.ok())
-                    out.stepFailed("ControlService", r.error);
-                else if (wait)
-                    WaitForService(serviceHandle, svc::StopPending, waitText);
+                if (!r.ok()) return out.stepFailed("ControlService", r.error);
             }
+            requested = true;
+            std::string waitText;
+            if (wait)
+                state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText);
         });
+        if (finalState && requested) {
+            // A failed query only leaves the state unknown; it is no failure of the request.
+            if (!wait) {
+                try {
+                    auto r = platform::serviceControl().QueryServiceStatusEx(serviceHandle);
+                    if (r.ok()) state = r.value.currentState;
+                } catch (...) {
+                }
+            }
+            *finalState = state;
+        }
     }
     closeHandle(out, serviceHandle);
     closeHandle(out, manager);
@@ -198,13 +255,17 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
 
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
                            const std::string& password, std::string& errorText, bool useDirectory) {
+    const std::string machineName = trimBlanks(machine);
+    if (machineName.empty()) {
+        errorText = BlankMachineText;
+        return false;
+    }
     if (useDirectory) {
         DirectoryTestLookup();
         return false;
     }
 
     Outcome out("ChangeServicePassword");
-    const std::string machineName = trimBlanks(machine);
     const std::string serviceName = trimBlanks(service);
     Handle manager = openManager(out, machineName);
     Handle lock = 0;
@@ -240,7 +301,10 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
     return out.ok();
 }
 
-bool IsServiceRunning(const std::string& machine, const std::string& service, std::string& errorText) {
+bool IsServiceRunning(const std::string& machineTyped, const std::string& serviceTyped,
+                      std::string& errorText) {
+    const std::string machine = trimBlanks(machineTyped);
+    const std::string service = trimBlanks(serviceTyped);
     if (machine.empty() || machine.find('<') != std::string::npos) {
         errorText = "Error: Invalid hostname";
         return false;
@@ -262,11 +326,12 @@ bool IsServiceRunning(const std::string& machine, const std::string& service, st
                 auto active =
                     scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateActive, bufferBytes);
                 if (active.error == platform::err::Success) {
-                    // The key name itself, letter case and all: a name that is merely part of
-                    // another service's name or display name is a different service.
+                    // The key name itself: a name that is merely part of another service's
+                    // name or display name is a different service. Letter case does not count,
+                    // as the service manager itself ignores it.
                     const bool running =
                         std::any_of(active.entries.begin(), active.entries.end(), [&](const auto& entry) {
-                            return TrimAtNul(entry.serviceName) == service;
+                            return sameServiceName(TrimAtNul(entry.serviceName), service);
                         });
                     const Handle done = manager;
                     manager = 0;

@@ -54,7 +54,6 @@ class WindowBatchHost : public vantrel::BatchHost {
     bool grantLogonRight() override { return w_.cbEnableLogonAsService->isChecked(); }
     bool useDirectory() override { return w_.checkboxUseActiveDirectory->isChecked(); }
     bool stopAndRestart() override { return w_.checkboxStopStartService->isChecked(); }
-    std::string osprelAccount() override { return w_.serviceAccountTxt->text().toStdString(); }
 
     void paneLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
     void progressLine(const std::string& line) override {
@@ -73,11 +72,11 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.unsetCursor();
     }
 
-    void grantWithOsprel(const std::string& machine, const std::string& account) override {
-        vantrel::RunAndWait(
-            vantrel::osprelProgram(),
-            vantrel::osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)), &w_,
-            [this] { return w_.closeRequested(); });
+    bool grantWithOsprel(const std::string& machine, const std::string& account) override {
+        return vantrel::RunAndWait(
+                   vantrel::osprelProgram(),
+                   vantrel::osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
+                   &w_, [this] { return w_.closeRequested(); }) == vantrel::RunOutcome::Finished;
     }
 
     bool stopRequested() override { return w_.closeRequested(); }

@@ -41,11 +41,12 @@ const QString Account = "CORP\\svc_new";
 const QString Saved = "Saved results to file --> ";
 const QByteArray Header = "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n";
 
-QString albd(const QString& state, const QString& start, int stopMs = 0) {
+QString albd(const QString& state, const QString& start, int stopMs = 0, const QString& more = "") {
     return QString(R"({"name": "Albd", "display_name": "Atria Location Broker", "start": "%1", "state": "%2",
-        "account": "CORP\\svc_old", "password": "0ld!pass", "start_ms": 0, "stop_ms": %3, "wait_hint_ms": 3000})")
+        "account": "CORP\\svc_old", "password": "0ld!pass", "start_ms": 0, "stop_ms": %3, "wait_hint_ms": 3000%4})")
         .arg(start, state)
-        .arg(stopMs);
+        .arg(stopMs)
+        .arg(more);
 }
 
 QString machine(const QString& name, const QString& services, bool reachable = true) {
@@ -55,16 +56,19 @@ QString machine(const QString& name, const QString& services, bool reachable = t
 }
 
 // WS001 running, WS002 stopped, WS003 disabled, WS004 without the service, WS005 unreachable,
-// WS006 running with a stop that takes `slowStopMs`; then `more` running machines WS101...
-// The domain's controller DC01 answers logon checks when `controller` is true.
+// WS006 running with a stop that takes `slowStopMs`, WS007 stopped with a start that hangs;
+// then `more` running machines WS101... The domain's controller DC01 answers logon checks when
+// `controller` is true.
 QString network(int slowStopMs = 0, int more = 0, bool controller = true) {
-    QStringList machines = {machine("WS001", albd("running", "auto")),
-                            machine("WS002", albd("stopped", "demand")),
-                            machine("WS003", albd("stopped", "disabled")),
-                            machine("WS004", ""),
-                            machine("WS005", albd("running", "auto"), false),
-                            machine("WS006", albd("running", "auto", slowStopMs)),
-                            machine("DC01", "", controller)};
+    QStringList machines = {
+        machine("WS001", albd("running", "auto")),
+        machine("WS002", albd("stopped", "demand")),
+        machine("WS003", albd("stopped", "disabled")),
+        machine("WS004", ""),
+        machine("WS005", albd("running", "auto"), false),
+        machine("WS006", albd("running", "auto", slowStopMs)),
+        machine("WS007", albd("stopped", "auto", 0, R"(, "hang": true, "wait_hint_ms": 200)")),
+        machine("DC01", "", controller)};
     for (int i = 1; i <= more; ++i)
         machines << machine(QString("WS%1").arg(100 + i), albd("running", "auto"));
     return R"({"domains": [{"name": "CORP", "sid": "S-1-5-21-1-2-3", "controller": "DC01", "accounts": [
@@ -251,6 +255,31 @@ class tst_BatchRun : public QObject {
         checkNoPassword();
     }
 
+    // Names are trimmed once, by one rule, for every step (Osprel included), and a service
+    // name matches whatever its letter case. A blank entry reaches no platform call (to each
+    // the empty name means this computer). An Osprel that fails is reported; the run goes on.
+    void blankEntriesAndTrimmedNames() {
+        fill({"", "WS001 ", "   ", "WS005"});
+        setInputs("update", " CORP\\svc_new ", Password, " albd ");
+        w->cbEnableLogonAsService->setChecked(true);
+        execute();
+        const QByteArray blank = ",N/A,False,N/A,Error: the machine name is empty\r\n";
+        const QByteArray all = readAll(resultsPath());
+        QVERIFY2(all.startsWith(Header + blank + "WS001 ,True,True,True,No Error:4\r\n   " + blank +
+                                "WS005,N/A,False,"),
+                 all);
+        const QStringList lines = w->textMsg->toPlainText().split("\n");
+        const QString empty = ":>> FAILED <<: the machine name is empty; nothing was done";
+        QCOMPARE(lines.count(empty) + lines.count("   " + empty), 2);
+        QVERIFY(lines.contains(
+            "WS005:>> FAILED <<: the Logon as a service right was not granted to CORP\\svc_new"));
+        QCOMPARE(lines.filter("right was not granted").size(), 1);
+        QCOMPARE(lines.filter("Enabling Logon").size(), 2);
+        QCOMPARE(service("WS001").value("state").toString(), "running");
+        QCOMPARE(service("WS001").value("account").toString(), Account);
+        QVERIFY(rights("WS001", Account).contains("SeServiceLogonRight"));
+    }
+
     // Start and stop need no account; each outcome has its own pane line, nothing is written
     // to a results file.
     void startAndStop_data() {
@@ -298,25 +327,63 @@ class tst_BatchRun : public QObject {
         QCOMPARE(progressTexts.value(1), host + ":" + action + "ing...please wait");
     }
 
-    // With the wait box ticked the run stays with a machine until its service has stopped.
+    // With the wait box ticked the run stays with a machine until its service has stopped or
+    // started. An update's restart waits for the stop whatever the box says; the service runs
+    // again at the end, or the row says why not. Waits are bounded (the endless stop runs into
+    // the wait limit, 1.2 s at the test's pause unit).
     void waitForService_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("wait");
         QTest::addColumn<int>("stopMs");
         QTest::addColumn<QString>("state");
-        QTest::newRow("wait") << true << 1500 << "stopped";
-        QTest::newRow("no wait") << false << 600000 << "stop_pending";
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("row");
+        QTest::newRow("stop, wait") << "stop"
+                                    << "WS006" << true << 500 << "stopped"
+                                    << "WS006: stopped service" << QByteArray();
+        QTest::newRow("stop, no wait") << "stop"
+                                       << "WS006" << false << 600000 << "stop_pending"
+                                       << "WS006: stopped service" << QByteArray();
+        QTest::newRow("start that hangs")
+            << "start"
+            << "WS007" << true << 0 << "start_pending"
+            << "WS007:>> FAILED <<: Could not start/restart service" << QByteArray();
+        QTest::newRow("restart, no wait")
+            << "update"
+            << "WS006" << false << 300 << "running"
+            << "WS006: started/restarted service" << QByteArray("WS006,True,True,True,No Error:4");
+        QTest::newRow("restart after an endless stop")
+            << "update"
+            << "WS006" << false << 600000 << "stop_pending"
+            << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
+            << QByteArray("WS006,False,True,False,Stop Failed: Error::Service has not stopped after the stop "
+                          "(stop pending);Restart Failed: not started as the service has not stopped");
+        QTest::newRow("restart that hangs")
+            << "update"
+            << "WS007" << true << 0 << "start_pending"
+            << "WS007:>> FAILED <<::Could not start/restart service"
+            << QByteArray(
+                   "WS007,N/A,True,False,Restart Failed: Error::Service is not running after the start "
+                   "(start pending)");
     }
     void waitForService() {
+        QFETCH(QString, action);
+        QFETCH(QString, host);
         QFETCH(bool, wait);
         QFETCH(int, stopMs);
         QFETCH(QString, state);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, row);
         prepare(network(stopMs));
-        fill({"WS006"});
-        setInputs("stop");
+        fill({host});
+        setInputs(action, "CORP\\svc_old", "0ld!pass"); // an account that may log on
+        w->checkboxStopStartService->setChecked(true);
         w->checkboxWaitForService->setChecked(wait);
         execute();
-        QCOMPARE(service("WS006").value("state").toString(), state);
-        QVERIFY(w->textMsg->toPlainText().startsWith("WS006: stopped service\n"));
+        QCOMPARE(service(host).value("state").toString(), state);
+        QVERIFY2(w->textMsg->toPlainText().split("\n").contains(line), qPrintable(w->textMsg->toPlainText()));
+        if (!row.isEmpty()) QCOMPARE(readAll(resultsPath()), Header + row + "\r\n");
     }
 
     void rejectedInputs_data() {
@@ -332,6 +399,13 @@ class tst_BatchRun : public QObject {
         QTest::newRow("no account") << "update"
                                     << "Albd"
                                     << "" << Password << true << must;
+        QTest::newRow("account of blanks") << "update"
+                                           << "Albd"
+                                           << "   " << Password << true << must;
+        QTest::newRow("password of blanks") << "update"
+                                            << " Albd " << Account << "  " << true << must;
+        QTest::newRow("service of blanks") << "update"
+                                           << "  " << Account << Password << true << must;
         QTest::newRow("account box untouched") << "update"
                                                << "Albd"
                                                << "<Domain\\LoginName>" << Password << true << must;
@@ -519,19 +593,27 @@ class tst_BatchRun : public QObject {
     }
 
     // Closing the window mid-run: the run stops at its next yield, the lines so far stay,
-    // the file is closed, and the window then closes. Rows: between machines, and while
-    // Osprel is still running (it is killed and reaped, not left behind).
+    // the file is closed, and the window then closes. Rows: between machines, while Osprel is
+    // still running (it is killed and reaped, not left behind), and between a machine's stop
+    // and restart (the restart is done first: the run never leaves a service stopped).
     void closeDuringRun_data() {
-        QTest::addColumn<bool>("duringOsprel");
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<QByteArray>("written");
         QTest::addColumn<int>("atOnce");
-        QTest::newRow("between machines") << false << 1;
-        QTest::newRow("while Osprel runs") << true << 1;
-        QTest::newRow("three at once, between steps") << false << 3;
-        QTest::newRow("three at once, while Osprel runs") << true << 3;
+        QTest::newRow("between machines") << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1;
+        QTest::newRow("while Osprel runs") << "Osprel" << QByteArray() << 1;
+        QTest::newRow("between stop and restart")
+            << "restart" << QByteArray("WS001,True,True,True,No Error:4\r\n") << 1;
+        // The close comes with the first machine's highlight, before any machine has changed.
+        QTest::newRow("three at once, between steps") << "machines" << QByteArray() << 3;
+        QTest::newRow("three at once, while Osprel runs") << "Osprel" << QByteArray() << 3;
     }
     void closeDuringRun() {
-        QFETCH(bool, duringOsprel);
+        QFETCH(QString, when);
+        QFETCH(QByteArray, written);
         QFETCH(int, atOnce);
+        const bool duringOsprel = when == "Osprel";
+        const bool restart = when == "restart";
         prepare(network(0, 3));
         vantrel::setMachinesAtOnce(atOnce);
         QTemporaryDir fake;
@@ -545,6 +627,10 @@ class tst_BatchRun : public QObject {
                 if (QFile::exists(pidFile)) w->close();
             });
             poll.start(5);
+        } else if (restart) {
+            connect(w->textMsg, &QPlainTextEdit::textChanged, this, [this] {
+                if (w->textMsg->toPlainText().startsWith("WS001: stopped service")) w->close();
+            });
         } else {
             // Several at once: the first machine to be highlighted, before any has finished.
             connect(w->clients, &vantrel::ClientList::currentSet, this, [this, atOnce](int index) {
@@ -552,19 +638,16 @@ class tst_BatchRun : public QObject {
             });
         }
         fill({"WS001", "WS002", "WS003", "WS101", "WS102", "WS103"});
-        setInputs("update");
-        w->checkboxStopStartService->setChecked(false);
+        setInputs("update", restart ? "CORP\\svc_old" : Account, restart ? "0ld!pass" : Password);
+        w->checkboxStopStartService->setChecked(restart);
         execute();
         poll.stop();
 
         // No machine is started after the close; those under way stop at their next step.
         const QString path = resultsPath();
-        if (atOnce == 1) {
-            QCOMPARE(readAll(path), duringOsprel ? Header : Header + "WS001,N/A,True,N/A,No Error:6\r\n");
-            QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
-        }
-        QVERIFY(readAll(path).startsWith(Header));
-        for (const char* untouched : {"WS101", "WS102", "WS103"})
+        QCOMPARE(readAll(path), Header + written);
+        QCOMPARE(service("WS001").value("state").toString(), "running");
+        for (const char* untouched : {"WS002", "WS101", "WS102", "WS103"})
             QCOMPARE(service(untouched).value("account").toString(), "CORP\\svc_old");
         QVERIFY(boxes.shown.empty());
         QVERIFY(!w->textMsg->toPlainText().contains(Saved));

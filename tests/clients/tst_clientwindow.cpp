@@ -218,7 +218,7 @@ class TestClientWindow : public QObject {
         QTest::newRow("stopped, longer name running") << "WS2"
                                                       << "Alb" << false;
         QTest::newRow("other letter case") << "WS1"
-                                           << "albd" << false;
+                                           << "albd" << true;
         QTest::newRow("unreachable") << "OFF1"
                                      << "Albd" << false;
         QTest::newRow("not a host name") << "<WS1>"

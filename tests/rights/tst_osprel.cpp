@@ -207,6 +207,9 @@ class tst_Osprel : public QObject {
         QTest::newRow("unreachable machine")
             << QStringList{down, "-u", "svc_albd", "-p", "SeServiceLogonRight"}
             << QByteArray("LOP(): ntstatus 3221356567 [C0020017h], gle 1722\n") << 1;
+        QTest::newRow("blank computer name")
+            << QStringList{"\\\\ ", "-u", "svc_albd", "-p", "SeServiceLogonRight"}
+            << QByteArray("'\\\\ ': computer name is empty.\n") << 1;
         QTest::newRow("computer name is not trimmed")
             << QStringList{" \\\\WS001", "-u", "svc_albd", "-p", "SeServiceLogonRight"}
             << QByteArray("LOP(): ntstatus 3221356567 [C0020017h], gle 1722\n") << 1;

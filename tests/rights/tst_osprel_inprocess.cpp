@@ -143,6 +143,9 @@ class tst_OsprelInProcess : public QObject {
             << QStringList{open, "lookup 1 [nobody]", "close"};
         QTest::newRow("no call for a command-line error")
             << QList<QByteArray>{"Osprel", "\\\\WS001", "-u", "svc_albd", "-z"} << QStringList{};
+        QTest::newRow("no call for an empty computer name")
+            << QList<QByteArray>{"Osprel", "", "-u", "svc_albd", "-p", "SeServiceLogonRight"}
+            << QStringList{};
         QTest::newRow("nothing to close when the open fails")
             << QList<QByteArray>{"Osprel", "\\\\WS002", "-u", "svc_albd"}
             << QStringList{"open \\\\WS002 a0000810"};

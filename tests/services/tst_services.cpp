@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
 
 using namespace vantrel;
 using platform::Handle;
@@ -234,7 +235,8 @@ class TestServices : public QObject {
         QCOMPARE(QString::fromStdString(ServiceErrorText(code)), text);
     }
 
-    // Running means an active service whose key name is exactly the one asked for.
+    // Running means an active service whose key name is the one asked for, letter case aside,
+    // both names trimmed of blanks.
     void isServiceRunning_data() {
         QTest::addColumn<QString>("machine");
         QTest::addColumn<QString>("service");
@@ -249,7 +251,7 @@ class TestServices : public QObject {
         QTest::newRow("stopped") << "WS1"
                                  << "Spooler" << false << untouched << true;
         QTest::newRow("other letter case") << "WS1"
-                                           << "alerter" << false << untouched << true;
+                                           << "aLERTER" << true << untouched << true;
         QTest::newRow("beginning of a name") << "WS1"
                                              << "Al" << false << untouched << true;
         QTest::newRow("word of a display name") << "WS1"
@@ -264,8 +266,10 @@ class TestServices : public QObject {
                                         << "Albd" << false << "::" << true;
         QTest::newRow("access denied") << "NOADM"
                                        << "Albd" << false << "::" << true;
-        QTest::newRow("blanks not trimmed") << " WS1"
-                                            << "Alerter" << false << "::" << true;
+        QTest::newRow("blanks trimmed") << " WS1  "
+                                        << " Alerter " << true << untouched << true;
+        QTest::newRow("blank machine") << "   "
+                                       << "Alerter" << false << "Error: Invalid hostname" << false;
         QTest::newRow("empty machine") << ""
                                        << "Alerter" << false << "Error: Invalid hostname" << false;
         QTest::newRow("machine with <") << "WS1<"
@@ -290,12 +294,19 @@ class TestServices : public QObject {
 
     // The start or stop request decides the outcome; with wait, the call returns once the
     // service has left the pending state.
+    // The window gets its turns during the wait.
     void startAndStopWithWait() {
+        std::size_t yields = 0;
+        setYieldFunction([&] { ++yields; });
         std::string text;
-        QVERIFY(StartStopSericeWait(true, " WS1 ", " Albd ", true, text));
+        std::uint32_t state = 0;
+        QVERIFY(StartStopSericeWait(true, " WS1 ", " Albd ", true, text, &state));
+        setYieldFunction({});
         QCOMPARE(text, std::string("No Error:4"));
+        QCOMPARE(state, svc::Running);
         QCOMPARE(stateOf("WS1", "Albd"), 4u);
         QVERIFY(!pauses_.empty());
+        QVERIFY(yields >= pauses_.size());
         for (long long units : pauses_)
             QCOMPARE(units, 1000LL); // hint 400 ms: a tenth, raised to 1000
 
@@ -312,8 +323,10 @@ class TestServices : public QObject {
 
     void startWithoutWaitReturnsPending() {
         std::string text;
-        QVERIFY(StartStopSericeWait(true, "WS1", "Lazy", false, text));
+        std::uint32_t state = 0;
+        QVERIFY(StartStopSericeWait(true, "WS1", "Lazy", false, text, &state));
         QCOMPARE(text, std::string("No Error:4"));
+        QCOMPARE(state, svc::StartPending);
         QVERIFY(pauses_.empty());
         QCOMPARE(stateOf("WS1", "Lazy"), 2u);
     }
@@ -332,8 +345,10 @@ class TestServices : public QObject {
     // A start whose check point stops growing ends the wait; the start itself succeeded.
     void stalledStartStillSucceeds() {
         std::string text;
-        QVERIFY(StartStopSericeWait(true, "WS1", "Hung", true, text));
+        std::uint32_t state = 0;
+        QVERIFY(StartStopSericeWait(true, "WS1", "Hung", true, text, &state));
         QCOMPARE(text, std::string("No Error:4"));
+        QCOMPARE(state, svc::StartPending);
         QCOMPARE(stateOf("WS1", "Hung"), 2u);
     }
 
@@ -407,6 +422,49 @@ class TestServices : public QObject {
         QCOMPARE(WaitForService(1, svc::StartPending, text), svc::Running);
         QCOMPARE(text, std::string("No Error:3"));
         QVERIFY(pauses_.empty());
+
+        // Progress reported for ever: the wait gives up at its overall limit, exactly.
+        setPauseUnitMicroseconds(0);
+        ScriptedStatus endless;
+        for (std::uint32_t cp = 1; cp <= 60; ++cp)
+            endless.statuses.push_back(status(svc::StopPending, cp, 25006));
+        platform::setServiceControl(&endless);
+        QCOMPARE(WaitForService(1, svc::StopPending, text), svc::StopPending);
+        QCOMPARE(text, std::string(WaitLimitText) + "::");
+        QCOMPARE(std::accumulate(pauses_.begin(), pauses_.end(), 0LL), WaitForServiceLimitUnits);
+    }
+
+    // A blank machine name is this computer to the service manager: refused before any call.
+    void blankMachineRefused_data() {
+        QTest::addColumn<QString>("procedure");
+        QTest::addColumn<QString>("machine");
+        QTest::newRow("start, empty") << "start"
+                                      << "";
+        QTest::newRow("stop, blanks") << "stop"
+                                      << "   ";
+        QTest::newRow("change, blanks") << "change"
+                                        << " ";
+        QTest::newRow("change in directory mode") << "directory"
+                                                  << "";
+    }
+    void blankMachineRefused() {
+        QFETCH(QString, procedure);
+        QFETCH(QString, machine);
+        RecordingServiceControl rec(platform::serviceControl());
+        platform::setServiceControl(&rec);
+        const std::string m = machine.toStdString();
+        std::string text = "before";
+        std::uint32_t state = 7;
+        const bool result = procedure == "start" ? StartStopSericeWait(true, m, "Albd", true, text, &state)
+                            : procedure == "stop"
+                                ? StartStopSericeWait(false, m, "Albd", true, text, &state)
+                                : ChangeServicePassword(m, "Albd", "CORP\\svc_albd", "N3w!pass", text,
+                                                        procedure == "directory");
+        QVERIFY(!result);
+        QCOMPARE(text, std::string(BlankMachineText));
+        QVERIFY(rec.calls.empty());
+        QVERIFY(boxes_.shown.empty());
+        QCOMPARE(state, procedure.startsWith("st") ? 0u : 7u);
     }
 
     void startStopFailures_data() {
