@@ -74,6 +74,7 @@ void frmMain::connectSearch() {
 
 void frmMain::searchCriteriaCombo_Click() {
     if (longCommandRunning()) {
+        SetMsg(CommandStillRunningLine);
         const QVariant accepted = searchCriteriaCombo->property(acceptedCriterionProperty);
         const QSignalBlocker quiet(searchCriteriaCombo);
         searchCriteriaCombo->setCurrentIndex(accepted.isValid() ? accepted.toInt() : 0);
