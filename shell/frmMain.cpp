@@ -140,6 +140,9 @@ frmMain::~frmMain() {
     delete query_.data();
     delete about_.data();
     delete gettingHelp_.data();
+    // The list empties itself as it goes, after controls its handlers use are gone.
+    clientList->disconnect(this);
+    clientList->model()->disconnect(this);
 }
 
 void frmMain::buildControls() {

@@ -17,11 +17,13 @@
 
 namespace {
 
+const QString DeleteClientTip = QStringLiteral("Click to delete client: ");
+
 // The delete button names the entry it would remove (none highlighted: nothing to name).
 void updateDeleteTooltip(frmMain& w) {
     const int index = w.clients->current();
     if (w.clients->count() > 0 && index >= 0)
-        w.butDeletedItem->setToolTip(QStringLiteral("Click to delete client: ") + w.clients->text(index));
+        w.butDeletedItem->setToolTip(DeleteClientTip + w.clients->text(index));
     else
         w.butDeletedItem->setToolTip(QStringLiteral("Click to delete a client"));
 }
@@ -34,9 +36,18 @@ void frmMain::connectClients() {
     connect(butRefresh, &QPushButton::clicked, this, [this] { butRefresh_Click(); });
     connect(selectAllBut, &QPushButton::clicked, this, [this] { selectAllBut_Click(); });
     connect(clearAllBut, &QPushButton::clicked, this, [this] { clearAllBut_Click(); });
-    connect(clientList, &QListWidget::itemClicked, this, [this] { updateDeleteTooltip(*this); });
+    // The tooltip follows the highlighted entry however it moves: a click, the keyboard, a
+    // command, or the entry's removal.
+    const auto follow = [this] { updateDeleteTooltip(*this); };
+    connect(clientList, &QListWidget::itemClicked, this, follow);
+    connect(clientList, &QListWidget::itemSelectionChanged, this, follow);
+    connect(clientList, &QListWidget::currentRowChanged, this, follow);
+    // Emptying the list moves the highlight without a signal of its own.
+    connect(clientList->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (butDeletedItem->toolTip().startsWith(DeleteClientTip)) updateDeleteTooltip(*this);
+    });
     connect(clientList, &QListWidget::itemDoubleClicked, this, [this] { clientList_DblClick(); });
-    connect(clients, &vantrel::ClientList::currentSet, this, [this] { updateDeleteTooltip(*this); });
+    connect(clients, &vantrel::ClientList::currentSet, this, follow);
     clients->setCaptionLabel(clientListLbl);
 }
 
