@@ -57,10 +57,10 @@ void frmMain::butAddClient_Click() {
         if (!answer || answer->empty()) return;
         const QString name = QString::fromStdString(*answer);
         if (clients->is_dup_list(name)) return;
-        if (!clients->append(name))
-            vantrel::showErrorBox("The client list is full: it holds at most " +
-                                      std::to_string(vantrel::ClientList::MaxEntries) + " clients.",
-                                  "AddClient()");
+        if (!clients->append(name)) {
+            vantrel::reportClientListFull("AddClient()");
+            clients->updateCountLabel();
+        }
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "AddClient()");
     }

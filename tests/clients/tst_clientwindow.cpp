@@ -119,6 +119,7 @@ class TestClientWindow : public QObject {
         QTest::mouseClick(w->butAddClient, Qt::LeftButton);
         QCOMPARE(list().count(), ClientList::MaxEntries);
         QVERIFY(!list().is_dup_list("one more"));
+        QCOMPARE(w->clientsFoundLbl->text(), QString("32767")); // what the list holds
         QCOMPARE(boxes.shown.size(), std::size_t(2));
         const ShownBox& box = boxes.shown[1];
         QCOMPARE(box.icon, Icon::Critical);
