@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 
 #include <exception>
-#include <string>
 
 namespace vantrel {
 
@@ -55,11 +54,9 @@ bool GetClearCaseClients(const QString& server, ClientList& list, const FillProg
         }
         if (list.is_dup_list(name)) continue;
         if (!list.append(name)) {
-            showErrorBox("The client list is full: it holds at most " +
-                             std::to_string(ClientList::MaxEntries) + " entries, so \"" + name.toStdString() +
-                             "\" and the names after it were not added.",
-                         failureContext);
-            return false;
+            // The names that fit were taken: the fill worked, and the count shows them.
+            reportClientListFull("GetClearCaseClients()");
+            return true;
         }
     }
     return true;

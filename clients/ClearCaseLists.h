@@ -15,7 +15,8 @@ QStringList SplitClearCaseOutput(const QString& output);
 
 // Asks `server` for its clients and appends those the list does not hold yet (letter case
 // ignored). False when the query gives no output or fails; a failure also shows the standard
-// error box. Names appended before a failure stay.
+// error box. Names appended before a failure stay. A list that fills up keeps the names that
+// fitted and is reported as every fill reports it; the result is then true.
 bool GetClearCaseClients(const QString& server, ClientList& list, const FillProgress& progress = {});
 
 } // namespace vantrel

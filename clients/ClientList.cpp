@@ -190,4 +190,10 @@ void ClientList::rebuildIndex() {
     }
 }
 
+void reportClientListFull(const std::string& context) {
+    showErrorBox("The client list is full: it holds at most " + std::to_string(ClientList::MaxEntries) +
+                     " entries, so no more names were added.",
+                 context);
+}
+
 } // namespace vantrel

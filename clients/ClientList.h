@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <map>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -84,5 +85,9 @@ class ClientList : public QObject {
     QHash<QString, int> foldedIndex_;
     std::map<QCollatorSortKey, int, KeyLess> sortKeyIndex_;
 };
+
+// How every fill (and the typed add) reports that the list reached MaxEntries: the standard
+// error box naming the limit, with `context` as its second line.
+void reportClientListFull(const std::string& context);
 
 } // namespace vantrel

@@ -53,7 +53,10 @@ int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& prog
         if (!progress.entryTurn(i)) break;
         // The list holds at most MaxEntries names; whatever the browser returned beyond
         // that cannot be shown.
-        if (!list.append(recordName(found.servers[static_cast<size_t>(i)].name))) break;
+        if (!list.append(recordName(found.servers[static_cast<size_t>(i)].name))) {
+            reportClientListFull("SearchNetwork()");
+            break;
+        }
     }
     return static_cast<int>(found.servers.size());
 }

@@ -17,7 +17,8 @@ std::uint32_t CriteriaToServerType(const QString& criterion);
 
 // Appends, in the browser's order, the name of every machine the enumeration for `mask`
 // returns: no duplicate test, no trimming. The list is not emptied here. A failed
-// enumeration appends nothing and reports nothing. Returns the number of machines read.
+// enumeration appends nothing and reports nothing; a list that fills up is reported as every
+// fill reports it. Returns the number of machines read.
 int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& progress = {});
 
 } // namespace vantrel

@@ -6,9 +6,11 @@
 #include "common/Dialogs.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -18,6 +20,9 @@ namespace {
 
 constexpr char utf8Bom[] = "\xEF\xBB\xBF";
 constexpr qint64 chunkSize = 64 * 1024;
+// A line still open with more bytes than this cannot decode to MaxHostNameChars or fewer
+// (UTF-8 takes at most three bytes per UTF-16 unit).
+constexpr qsizetype maxLineBytes = 3 * MaxHostNameChars;
 
 bool isLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -32,6 +37,60 @@ void processingError(const QString& path, const QString& description) {
     fileError(QStringLiteral("Error processing config file --> ") + path + QStringLiteral(":: ") +
               description);
 }
+
+// Windows-1252 from 0x80 to 0x9F; the rest of the code page is Latin-1. The five bytes the
+// code page leaves undefined map to the control character of the same value, as Windows does.
+constexpr char16_t cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromWindows1252(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? cp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+// How a file's first bytes say it is encoded; the byte-order mark's length is skipped.
+struct FileEncoding {
+    std::optional<QStringConverter::Encoding> utf16; // empty: UTF-8 / Windows-1252 lines
+    qsizetype bomBytes = 0;
+};
+
+FileEncoding detectEncoding(QByteArrayView head) {
+    if (head.startsWith(QByteArrayView(utf8Bom))) return {std::nullopt, 3};
+    if (head.startsWith("\xFF\xFE")) return {QStringConverter::Utf16LE, 2};
+    if (head.startsWith("\xFE\xFF")) return {QStringConverter::Utf16BE, 2};
+    return {};
+}
+
+// A UTF-16 file's bytes as UTF-8, so one splitter cuts the lines of every kind of file. The
+// decoder keeps a unit or surrogate pair split between chunks; bad units become U+FFFD.
+class Utf16ToUtf8 {
+  public:
+    explicit Utf16ToUtf8(const FileEncoding& encoding) {
+        if (encoding.utf16) decoder_.emplace(*encoding.utf16);
+    }
+    bool active() const { return decoder_.has_value(); }
+    QByteArray operator()(QByteArrayView bytes) {
+        QString text = held_ + QString((*decoder_)(bytes));
+        held_.clear();
+        // A pair split between chunks is converted whole with the next chunk.
+        if (!text.isEmpty() && text.back().isHighSurrogate()) {
+            held_ = text.back();
+            text.chop(1);
+        }
+        return text.toUtf8();
+    }
+
+  private:
+    std::optional<QStringDecoder> decoder_;
+    QString held_;
+};
 
 } // namespace
 
@@ -79,11 +138,23 @@ bool HostLineSplitter::finish(const Sink& sink) {
     return go;
 }
 
+QString DecodeHostLine(QByteArrayView line) {
+    // Stateless: a sequence cut off at the line's end is an error, not something to wait for.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(line);
+    return utf8.hasError() ? fromWindows1252(line) : text;
+}
+
 QStringList SplitHostLines(QByteArrayView bytes) {
-    if (bytes.startsWith(QByteArrayView(utf8Bom))) bytes = bytes.sliced(3);
+    const FileEncoding encoding = detectEncoding(bytes);
+    bytes = bytes.sliced(encoding.bomBytes);
+    Utf16ToUtf8 toUtf8(encoding);
+    const QByteArray transcoded = toUtf8.active() ? toUtf8(bytes) : QByteArray();
+    if (toUtf8.active()) bytes = transcoded;
+
     QStringList names;
     const HostLineSplitter::Sink sink = [&names](QByteArrayView line) {
-        names.append(QString::fromUtf8(line));
+        names.append(DecodeHostLine(line));
         return true;
     };
     HostLineSplitter splitter;
@@ -117,13 +188,22 @@ void ReadHostFile(const QString& path, ClientList& list) {
         processingError(path, file.errorString());
         return;
     }
-    if (file.peek(3) == QByteArrayView(utf8Bom)) file.skip(3);
+    const FileEncoding encoding = detectEncoding(file.peek(3));
+    file.skip(encoding.bomBytes);
+    Utf16ToUtf8 toUtf8(encoding);
 
+    // A refused file leaves the list as it was: what this read appended goes again.
+    const int countBefore = list.count();
     long long lineNumber = 0;
+    long long tooLongLine = 0;
     bool full = false;
     const HostLineSplitter::Sink sink = [&](QByteArrayView line) {
         ++lineNumber;
-        const QString name = QString::fromUtf8(line);
+        const QString name = DecodeHostLine(line);
+        if (name.size() > MaxHostNameChars) {
+            tooLongLine = lineNumber;
+            return false;
+        }
         if (list.is_dup_list(name)) return true;
         if (list.append(name)) return true;
         full = true;
@@ -140,16 +220,26 @@ void ReadHostFile(const QString& path, ClientList& list) {
             return;
         }
         if (n == 0) break;
-        go = splitter.feed(QByteArrayView(chunk.constData(), n), sink);
+        const QByteArrayView bytes(chunk.constData(), n);
+        go = toUtf8.active() ? splitter.feed(toUtf8(bytes), sink) : splitter.feed(bytes, sink);
+        // One endless line must not be gathered whole before it is refused.
+        if (go && splitter.pendingBytes() > maxLineBytes) {
+            tooLongLine = lineNumber + 1;
+            go = false;
+        }
     }
     if (go) splitter.finish(sink);
 
-    if (full)
-        processingError(path,
-                        QStringLiteral("the client list is full (it holds at most %1 entries); line %2 and "
-                                       "the lines after it were not added.")
-                            .arg(ClientList::MaxEntries)
-                            .arg(lineNumber));
+    if (tooLongLine > 0) {
+        while (list.count() > countBefore)
+            list.removeAt(list.count() - 1);
+        processingError(path, QStringLiteral("line %1 is longer than a machine name can be (more than %2 "
+                                             "characters); no name of the file was added.")
+                                  .arg(tooLongLine)
+                                  .arg(MaxHostNameChars));
+    } else if (full) {
+        reportClientListFull("ReadHostFile()");
+    }
 }
 
 void DoLoadFromFile(ClientList& list) {

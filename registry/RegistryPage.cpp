@@ -2,12 +2,15 @@
 
 #include "clients/ClientList.h"
 #include "common/Dialogs.h"
+#include "common/Names.h"
 #include "registry/RemoteRegistry.h"
 #include "shell/frmMain.h"
 #include "shell/frmQuery.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+
+#include <optional>
 
 namespace vantrel {
 
@@ -72,13 +75,15 @@ void fillRegistryPage(frmMain& w) {
 
 namespace {
 
-QString machineFor(frmMain& w, const QString& machineName) {
+// The machine doQuickQuery means; nothing when no entry is current.
+std::optional<QString> machineFor(frmMain& w, const QString& machineName) {
     if (!machineName.isEmpty() && machineName != QLatin1String("NONE")) return machineName;
     int current = w.clients->current();
     // A single entry ticked without being highlighted (Select All does not move the
     // highlight) is the machine meant.
     if (current < 0 && w.clients->count() == 1) current = 0;
-    return current >= 0 ? w.clients->text(current) : QString();
+    if (current < 0) return std::nullopt;
+    return w.clients->text(current);
 }
 
 void report(frmMain& w, const QString& line) {
@@ -87,10 +92,27 @@ void report(frmMain& w, const QString& line) {
 
 } // namespace
 
+QString blankMachineLine(const QString& action) {
+    return QStringLiteral(":>> FAILED <<: ") + action + QStringLiteral(" not run: the machine name is empty");
+}
+
 QString doQuickQuery(frmMain& w, bool displayResult, const QString& machineName) {
     if (w.clients->count() == 0) return {};
-    const QString machine = machineFor(w, machineName);
-    if (machine.isEmpty()) return {};
+    const std::optional<QString> machine = machineFor(w, machineName);
+    if (!machine) return {};
+    return doQuickQueryOn(w, *machine, displayResult);
+}
+
+QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult, bool* refused) {
+    if (refused) *refused = false;
+    const QString machine = QString::fromStdString(trimBlanks(machineName.toStdString()));
+    if (machine.isEmpty()) {
+        // An empty name would reach this computer's own registry (or none): refused before
+        // anything is called.
+        w.SetMsg(blankMachineLine(w.quickQueryActionCombo->currentText()));
+        if (refused) *refused = true;
+        return {};
+    }
 
     const QString rootName = w.queryRegRootKeyValueCombo->currentText();
     const QString keyPath = w.queryRegKeyValueCombo->currentText();

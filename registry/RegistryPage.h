@@ -38,4 +38,12 @@ void fillRegistryPage(frmMain& w);
 // current). Returns the text read for QUERY and CREATE, the empty text otherwise.
 QString doQuickQuery(frmMain& w, bool displayResult = false, const QString& machineName = QString());
 
+// The same action on exactly `machineName`, with its blanks trimmed: no other entry stands in
+// for it ("NONE" is a machine of that name). A name that is blank is refused before any
+// registry call, with a failure line in the message pane; *refused then says so.
+QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult, bool* refused = nullptr);
+
+// The pane line of a run refused for a blank machine name.
+QString blankMachineLine(const QString& action);
+
 } // namespace vantrel

@@ -1,5 +1,7 @@
 #include "shell/ShellWidgets.h"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
@@ -78,6 +80,23 @@ void WrapCheckBox::paintEvent(QPaintEvent*) {
 
 bool WrapCheckBox::hitButton(const QPoint& pos) const {
     return rect().contains(pos);
+}
+
+void ComboWheelGuard::install(QWidget* window) {
+    auto* guard = new ComboWheelGuard(window);
+    for (QComboBox* combo : window->findChildren<QComboBox*>())
+        combo->installEventFilter(guard);
+}
+
+bool ComboWheelGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        // An editable box's line edit passes the wheel on to its box, which is watched here.
+        if (auto* combo = qobject_cast<QComboBox*>(watched); combo && !combo->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace vantrel

@@ -1,5 +1,5 @@
 #pragma once
-// Two small widgets the main window needs and Qt does not offer as such.
+// Small widgets and helpers the main window needs and Qt does not offer as such.
 #include <QCheckBox>
 #include <QPushButton>
 
@@ -26,6 +26,19 @@ class WrapCheckBox : public QCheckBox {
   protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
+};
+
+// Makes the mouse wheel change nothing over a combo box that does not have the focus: a
+// wheel turned to scroll past a box would otherwise pick its entries one after another (and
+// run what choosing each does). With the focus the wheel works as usual.
+class ComboWheelGuard : public QObject {
+  public:
+    using QObject::QObject;
+    // Guards every combo box inside `window` now; the guard belongs to the window.
+    static void install(QWidget* window);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace vantrel

@@ -118,6 +118,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     buildControls();
     buildMenus();
     setTabOrder();
+    vantrel::ComboWheelGuard::install(this);
 
     // The client area is fixed; the window is that plus the menu bar.
     setFixedSize(sizeHint());
@@ -139,6 +140,9 @@ frmMain::~frmMain() {
     delete query_.data();
     delete about_.data();
     delete gettingHelp_.data();
+    // The list empties itself as it goes, after controls its handlers use are gone.
+    clientList->disconnect(this);
+    clientList->model()->disconnect(this);
 }
 
 void frmMain::buildControls() {
@@ -513,6 +517,16 @@ frmAbout* frmMain::about() {
 frmGettingHelp* frmMain::gettingHelp() {
     if (!gettingHelp_) gettingHelp_ = makeSecondary<frmGettingHelp>(this);
     return gettingHelp_;
+}
+
+const QString frmMain::CommandStillRunningLine =
+    QStringLiteral("A command is still running: this click was ignored.");
+
+frmMain::LongCommand::LongCommand(frmMain& w) : w_(w), acquired_(!w.longCommand_) {
+    if (acquired_)
+        w_.longCommand_ = true;
+    else
+        w_.SetMsg(CommandStillRunningLine);
 }
 
 frmMain::LongCommand::~LongCommand() {

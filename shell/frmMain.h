@@ -111,16 +111,17 @@ public:
 
     // ---- long commands ----
     // One guard shared by every long command (batch run, registry run, message run, list
-    // fills): while one runs, a click that would start another does nothing.
+    // fills): while one runs, a click that would start another does nothing but a pane line.
     bool longCommandRunning() const { return longCommand_; }
+    // The pane line of a click refused because another long command runs.
+    static const QString CommandStillRunningLine;
     // True once the window has been asked to close; long commands stop at their next yield.
     bool closeRequested() const { return closeRequested_; }
 
     class LongCommand {
     public:
-        explicit LongCommand(frmMain& w) : w_(w), acquired_(!w.longCommand_) {
-            if (acquired_) w_.longCommand_ = true;
-        }
+        // Refused, it says so in the message pane: a click must not vanish without a word.
+        explicit LongCommand(frmMain& w);
         ~LongCommand();
         LongCommand(const LongCommand&) = delete;
         LongCommand& operator=(const LongCommand&) = delete;

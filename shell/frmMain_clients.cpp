@@ -17,11 +17,13 @@
 
 namespace {
 
+const QString DeleteClientTip = QStringLiteral("Click to delete client: ");
+
 // The delete button names the entry it would remove (none highlighted: nothing to name).
 void updateDeleteTooltip(frmMain& w) {
     const int index = w.clients->current();
     if (w.clients->count() > 0 && index >= 0)
-        w.butDeletedItem->setToolTip(QStringLiteral("Click to delete client: ") + w.clients->text(index));
+        w.butDeletedItem->setToolTip(DeleteClientTip + w.clients->text(index));
     else
         w.butDeletedItem->setToolTip(QStringLiteral("Click to delete a client"));
 }
@@ -34,9 +36,18 @@ void frmMain::connectClients() {
     connect(butRefresh, &QPushButton::clicked, this, [this] { butRefresh_Click(); });
     connect(selectAllBut, &QPushButton::clicked, this, [this] { selectAllBut_Click(); });
     connect(clearAllBut, &QPushButton::clicked, this, [this] { clearAllBut_Click(); });
-    connect(clientList, &QListWidget::itemClicked, this, [this] { updateDeleteTooltip(*this); });
+    // The tooltip follows the highlighted entry however it moves: a click, the keyboard, a
+    // command, or the entry's removal.
+    const auto follow = [this] { updateDeleteTooltip(*this); };
+    connect(clientList, &QListWidget::itemClicked, this, follow);
+    connect(clientList, &QListWidget::itemSelectionChanged, this, follow);
+    connect(clientList, &QListWidget::currentRowChanged, this, follow);
+    // Emptying the list moves the highlight without a signal of its own.
+    connect(clientList->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (butDeletedItem->toolTip().startsWith(DeleteClientTip)) updateDeleteTooltip(*this);
+    });
     connect(clientList, &QListWidget::itemDoubleClicked, this, [this] { clientList_DblClick(); });
-    connect(clients, &vantrel::ClientList::currentSet, this, [this] { updateDeleteTooltip(*this); });
+    connect(clients, &vantrel::ClientList::currentSet, this, follow);
     clients->setCaptionLabel(clientListLbl);
 }
 
@@ -46,10 +57,10 @@ void frmMain::butAddClient_Click() {
         if (!answer || answer->empty()) return;
         const QString name = QString::fromStdString(*answer);
         if (clients->is_dup_list(name)) return;
-        if (!clients->append(name))
-            vantrel::showErrorBox("The client list is full: it holds at most " +
-                                      std::to_string(vantrel::ClientList::MaxEntries) + " clients.",
-                                  "AddClient()");
+        if (!clients->append(name)) {
+            vantrel::reportClientListFull("AddClient()");
+            clients->updateCountLabel();
+        }
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "AddClient()");
     }

@@ -13,9 +13,12 @@
 #include <QPushButton>
 
 void frmMain::connectRegistry() {
-    // Typing a key or value name must not add it to the lists.
-    queryRegKeyValueCombo->setInsertPolicy(QComboBox::NoInsert);
-    queryRegSubKeyValueCombo->setInsertPolicy(QComboBox::NoInsert);
+    // Typing a key or value name must not add it to the lists, and what is typed is what the
+    // run uses: no completion to a longer preset ("Host" is not "HostData").
+    for (QComboBox* box : {queryRegKeyValueCombo, queryRegSubKeyValueCombo}) {
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+    }
     // The action handler also runs when the program selects an entry.
     connect(quickQueryActionCombo, &QComboBox::currentIndexChanged, this,
             [this] { quickQueryActionCombo_Click(); });
@@ -59,9 +62,11 @@ void frmMain::quickQueryBut_Click() {
                 const QString machine = clients->text(i);
                 progress()->set_msg(QStringLiteral("Getting info for --> ") + machine);
                 if (closeRequested()) break;
-                vantrel::doQuickQuery(*this, true, machine);
+                // Exactly the ticked entry: never the highlighted one in its place.
+                bool refused = false;
+                vantrel::doQuickQueryOn(*this, machine, true, &refused);
                 anyTicked = true;
-                SetMsg(action + QStringLiteral(": ") + machine);
+                if (!refused) SetMsg(action + QStringLiteral(": ") + machine);
             }
             vantrel::yieldEvents();
             if (closeRequested()) break;

@@ -9,6 +9,7 @@
 #include "clients/PatternFilter.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/Names.h"
 #include "shell/FormKit.h"
 #include "shell/frmProgress.h"
 
@@ -44,7 +45,8 @@ bool clearCaseFill(frmMain& w, const FillProgress& fill) {
     w.progress()->start_progress(QStringLiteral("Getting ClearCase Client lists..."));
     if (!fill.turn()) return true;
 
-    const QString server = answer ? QString::fromStdString(*answer) : QString();
+    // Blanks around the name are no part of it; what is left stays one argument.
+    const QString server = answer ? QString::fromStdString(trimBlanks(*answer)) : QString();
     if (server.isEmpty()) return true;
     if (GetClearCaseClients(server, *w.clients, fill)) return true;
 
@@ -74,6 +76,7 @@ void frmMain::connectSearch() {
 
 void frmMain::searchCriteriaCombo_Click() {
     if (longCommandRunning()) {
+        SetMsg(CommandStillRunningLine);
         const QVariant accepted = searchCriteriaCombo->property(acceptedCriterionProperty);
         const QSignalBlocker quiet(searchCriteriaCombo);
         searchCriteriaCombo->setCurrentIndex(accepted.isValid() ? accepted.toInt() : 0);

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <exception>
 #include <memory>
@@ -53,6 +54,36 @@ bool otherInstanceRunning(const QString& procRoot, const QString& exeName, uid_t
 
 bool anotherInstanceRunning() {
     return otherInstanceRunning(QStringLiteral("/proc"), ownExecutableName(), ::getuid(), ::getpid());
+}
+
+InstanceLock::InstanceLock(const QString& path) : lock_(path) {
+    // Held for the whole life of the copy: only a copy that is gone leaves a stale lock.
+    lock_.setStaleLockTime(0);
+}
+
+InstanceLock::Holder InstanceLock::check() {
+    if (lock_.isLocked() || lock_.tryLock(0)) return Holder::ThisCopy;
+    return lock_.error() == QLockFile::LockFailedError ? Holder::AnotherCopy : Holder::Unknown;
+}
+
+QString instanceLockPath() {
+    const auto where = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") ? QStandardPaths::TempLocation
+                                                                      : QStandardPaths::RuntimeLocation;
+    return QDir(QStandardPaths::writableLocation(where))
+        .filePath(ownExecutableName() + QStringLiteral("-%1.lock").arg(::getuid()));
+}
+
+bool anotherCopyRunning() {
+    static InstanceLock lock(instanceLockPath());
+    switch (lock.check()) {
+    case InstanceLock::Holder::ThisCopy:
+        return false;
+    case InstanceLock::Holder::AnotherCopy:
+        return true;
+    case InstanceLock::Holder::Unknown:
+        break;
+    }
+    return anotherInstanceRunning();
 }
 
 QString versionText() {

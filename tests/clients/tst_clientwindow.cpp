@@ -119,6 +119,7 @@ class TestClientWindow : public QObject {
         QTest::mouseClick(w->butAddClient, Qt::LeftButton);
         QCOMPARE(list().count(), ClientList::MaxEntries);
         QVERIFY(!list().is_dup_list("one more"));
+        QCOMPARE(w->clientsFoundLbl->text(), QString("32767")); // what the list holds
         QCOMPARE(boxes.shown.size(), std::size_t(2));
         const ShownBox& box = boxes.shown[1];
         QCOMPARE(box.icon, Icon::Critical);
@@ -191,19 +192,23 @@ class TestClientWindow : public QObject {
         QCOMPARE(names(), (QStringList{"A", "B", "C"}));
     }
 
-    // The delete button names the entry it would delete, after a click and after a command
-    // highlights an entry.
+    // The delete button names the entry it would delete however the highlight moves: a click,
+    // the keyboard, a command, a deletion, emptying the list.
     void deleteTooltipFollowsTheCurrentEntry() {
-        fill({"WS1", "WS2"});
+        fill({"WS1", "WS2", "WS3"});
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete selected client."));
         clickEntry(1);
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: WS2"));
+        QTest::keyClick(w->clientList, Qt::Key_Down);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: WS3"));
+        QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
         list().setCurrent(0);
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete client: WS1"));
         list().setCurrent(-1);
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
-        list().clear();
-        list().setCurrent(-1);
+        clickEntry(1);
+        QTest::mouseClick(w->butRefresh, Qt::LeftButton);
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
     }
 

@@ -83,29 +83,41 @@ class tst_SendMessage : public QObject {
 };
 
 void tst_SendMessage::buffersAndLength_data() {
+    QTest::addColumn<QString>("machine");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("sent");
     QTest::addColumn<uint>("byteLength");
-    QTest::newRow("three characters") << QStringLiteral("abc") << 7u;
-    QTest::newRow("one character") << QStringLiteral("x") << 3u;
-    QTest::newRow("line breaks count") << QStringLiteral("a\r\nb") << 9u;
+    const QString ws = QStringLiteral("WS001");
+    QTest::newRow("three characters") << ws << QStringLiteral("abc") << QStringLiteral("abc") << 7u;
+    QTest::newRow("one character") << ws << QStringLiteral("x") << QStringLiteral("x") << 3u;
+    QTest::newRow("line breaks count") << ws << QStringLiteral("a\r\nb") << QStringLiteral("a\r\nb") << 9u;
+    // The text box gives LF alone; the messenger shows lines ended as Windows ends them.
+    QTest::newRow("typed line breaks go as CR LF")
+        << ws << QStringLiteral("a\nb\n") << QStringLiteral("a\r\nb\r\n") << 13u;
     // A character outside the basic plane is two UTF-16 units and four bytes.
-    QTest::newRow("surrogate pair") << QStringLiteral("a\U0001F600") << 7u;
-    QTest::newRow("accented") << QStringLiteral("caf\u00E9 \u00FC") << 13u;
+    QTest::newRow("surrogate pair") << ws << QStringLiteral("a\U0001F600") << QStringLiteral("a\U0001F600")
+                                    << 7u;
+    QTest::newRow("accented") << ws << QStringLiteral("caf\u00E9 \u00FC")
+                              << QStringLiteral("caf\u00E9 \u00FC") << 13u;
+    QTest::newRow("blanks around the name")
+        << QStringLiteral(" WS001  ") << QStringLiteral("x") << QStringLiteral("x") << 3u;
 }
 
 void tst_SendMessage::buffersAndLength() {
+    QFETCH(QString, machine);
     QFETCH(QString, text);
+    QFETCH(QString, sent);
     QFETCH(uint, byteLength);
     RecordingNetwork net;
     NetworkInstalled installed(net);
 
-    QVERIFY(vantrel::SendNetMessage(QStringLiteral("WS001"), text));
+    QVERIFY(vantrel::SendNetMessage(machine, text));
     QCOMPARE(net.sent.size(), size_t(1));
     const SentMessage& m = net.sent.front();
     QCOMPARE(m.msgName, std::u16string(u"WS001") + u'\0');
-    QCOMPARE(m.buffer, text.toStdU16String() + u'\0');
+    QCOMPARE(m.buffer, sent.toStdU16String() + u'\0');
     QCOMPARE(m.byteLength, byteLength);
-    QCOMPARE(m.text(), text);
+    QCOMPARE(m.text(), sent);
 }
 
 void tst_SendMessage::deliveredOnlyOnStatusZero_data() {
@@ -135,13 +147,20 @@ void tst_SendMessage::failedMachineIsNamedAndRunGoesOn() {
     net.statusFor[QStringLiteral("DOWN1")] = 53;
     ScriptedHost host;
     host.text = QStringLiteral("reboot at noon");
-    host.clients = {
-        {QStringLiteral("DOWN1"), true}, {QStringLiteral("SKIPPED"), false}, {QStringLiteral("UP2"), true}};
+    // A blank entry (an empty host-file line) would be this computer: refused, never sent to.
+    host.clients = {{QStringLiteral("DOWN1"), true},
+                    {QStringLiteral("SKIPPED"), false},
+                    {QStringLiteral("  "), true},
+                    {QString(), true},
+                    {QStringLiteral("UP2"), true}};
 
     vantrel::SendMessageRun(host);
     QCOMPARE(machinesOf(net), (QStringList{QStringLiteral("DOWN1"), QStringLiteral("UP2")}));
     QCOMPARE(net.sent.back().text(), QStringLiteral("reboot at noon"));
-    QCOMPARE(host.paneLines, QStringList{QStringLiteral("DOWN1:>> FAILED <<: Could not send message")});
+    QCOMPARE(host.paneLines, (QStringList{QStringLiteral("DOWN1:>> FAILED <<: Could not send message"),
+                                          vantrel::sendBlankMachineLine(), vantrel::sendBlankMachineLine()}));
+    QVERIFY(!vantrel::SendNetMessage(QStringLiteral(" "), QStringLiteral("x")));
+    QCOMPARE(net.sent.size(), size_t(2));
     QCOMPARE(host.progressTexts, (QStringList{QStringLiteral("Sending message..."),
                                               QStringLiteral("Sending message to --> DOWN1"),
                                               QStringLiteral("Sending message to --> UP2")}));

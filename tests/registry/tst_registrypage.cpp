@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -199,6 +200,12 @@ class tst_RegistryPage : public QObject {
         typeInto(w->queryRegKeyValueCombo, ClearCaseKey);
         QCOMPARE(items(w->queryRegSubKeyValueCombo), names);
         QCOMPARE(items(w->queryRegKeyValueCombo).size(), 5);
+
+        // What is typed is what the run uses: the start of a preset is not completed to it.
+        typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Atria");
+        QCOMPARE(w->queryRegKeyValueCombo->currentText(), QString("SOFTWARE\\Atria"));
+        typeInto(w->queryRegSubKeyValueCombo, names.last().left(2));
+        QCOMPARE(w->queryRegSubKeyValueCombo->currentText(), names.last().left(2));
     }
 
     void actionSetsCaptionAndValueBox() {
@@ -306,6 +313,46 @@ class tst_RegistryPage : public QObject {
         QVERIFY(keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Keep"));
     }
 
+    // The run acts on exactly the ticked entries. A blank one (a host file's empty line) is
+    // refused in the pane before any call, one named NONE is a machine of that name, and the
+    // highlighted, unticked entry never stands in for either.
+    void runActsOnTickedEntriesOnly_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("boxes"); // per NONE: its confirmation and its failure box
+        QTest::newRow("query") << "QUERY" << 0;
+        QTest::newRow("update") << "UPDATE" << 1;
+        QTest::newRow("delete") << "DELETE" << 2;
+    }
+    void runActsOnTickedEntriesOnly() {
+        QFETCH(QString, action);
+        QFETCH(int, boxes);
+        fillClients({"WS001", "", "  ", "NONE"}, {1, 2, 3});
+        w->clients->setCurrent(0);
+        choose(w->quickQueryActionCombo, action);
+        setUpQuery(ClearCaseKey, "LicenseHost");
+        if (action == "DELETE") {
+            typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Vt\\Tree");
+            typeInto(w->queryRegSubKeyValueCombo, "Old");
+        }
+        w->quickQueryRegValueTxt->setText("LIC09");
+        this->boxes.answers = {Answer::Yes, Answer::Ok};
+
+        run();
+        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), "LIC01");
+        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
+        QVERIFY(!summary().contains("WS001"));
+        const QString refused = blankMachineLine(action);
+        QCOMPARE(paneLines().filter(QRegularExpression("^(?!Deleting)")),
+                 (QStringList{action + ": NONE", refused, refused}));
+        QCOMPARE(int(this->boxes.shown.size()), boxes);
+
+        // A single entry is refused the same way.
+        fillClients({" "}, {0});
+        w->textMsg->clear();
+        run();
+        QCOMPARE(paneLines(), QStringList{refused});
+    }
+
     // A deletion that did not happen is not reported as one.
     void failedDeleteIsReportedAsFailed() {
         fillClients({"WS001", "WS004"}, {0, 1});
@@ -375,7 +422,9 @@ class tst_RegistryPage : public QObject {
 
         run();
         QCOMPARE(summary().count("\r\n"), 3);
-        QCOMPARE(paneLines().size(), 3);
+        // The refused click says so; the run writes its three lines.
+        QCOMPARE(paneLines().size(), 4);
+        QCOMPARE(paneLines().count(frmMain::CommandStillRunningLine), 1);
     }
 
     void closeStopsTheRun() {

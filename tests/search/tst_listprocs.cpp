@@ -74,6 +74,16 @@ class tst_ListProcs : public QObject {
     QString writeFile(const QString& name, const QByteArray& bytes) {
         return simtest::writeFile(dir, name, bytes);
     }
+    // The one box every fill shows when the list is full: the standard error box naming the limit.
+    void verifyListFullBox(const char* context) {
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].title, std::string("Error..."));
+        const QStringList lines = QString::fromStdString(boxes.shown[0].text).split("\r\n");
+        QCOMPARE(lines.value(0),
+                 QString("Error::The client list is full: it holds at most 32767 entries, so no "
+                         "more names were added."));
+        QCOMPARE(lines.value(1), QString(context));
+    }
 
   private slots:
     void init() {
@@ -89,7 +99,6 @@ class tst_ListProcs : public QObject {
     void hostLines_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("names");
-        const QString bad = QString(QChar::ReplacementCharacter);
         QTest::newRow("CR LF, last one ended")
             << QByteArray("host1\r\nhost2\r\n") << QStringList{"host1", "host2"};
         QTest::newRow("no line end at the end")
@@ -107,8 +116,14 @@ class tst_ListProcs : public QObject {
             << QByteArray("\xEF\xBB\xBFhost1\r\n") << QStringList{"host1"};
         QTest::newRow("UTF-8 kept") << QByteArray("h\xC3\xB6st\n")
                                     << QStringList{QString::fromUtf8("h\xC3\xB6st")};
-        QTest::newRow("invalid bytes replaced")
-            << QByteArray("ho\xFFst\n\xC3\n") << QStringList{"ho" + bad + "st", bad};
+        // A line that is not UTF-8 comes from the Windows code page, line by line.
+        QTest::newRow("not UTF-8: Windows-1252")
+            << QByteArray("caf\xE9\ncaf\xE8\r\nh\xC3\xB6st\n\x80\x9F\xC3\n")
+            << QStringList{"caf\u00E9", "caf\u00E8", "h\u00F6st", "\u20AC\u0178\u00C3"};
+        QTest::newRow("UTF-16 LE with its mark") << QByteArray("\xFF\xFEh\0\xF6\0\r\0\n\0=\xD8\0\xDE\n\0", 16)
+                                                 << QStringList{"h\u00F6", "\U0001F600"};
+        QTest::newRow("UTF-16 BE, lone surrogate replaced")
+            << QByteArray("\xFE\xFF\0a\0\r\xDC\0", 8) << QStringList{"a", "?"};
     }
     void hostLines() {
         QFETCH(QByteArray, bytes);
@@ -218,7 +233,10 @@ class tst_ListProcs : public QObject {
         QCOMPARE(messages.value(0), QString("Searching Network...this may take a while"));
         QCOMPARE(messages.value(1),
                  listed > 1 ? QString("Populating list with clients found...") : QString());
-        QVERIFY(boxes.shown.empty());
+        if (listed == ClientList::MaxEntries)
+            verifyListFullBox("SearchNetwork()");
+        else
+            QVERIFY(boxes.shown.empty());
     }
 
     void clearCaseClients_data() {
@@ -263,7 +281,8 @@ class tst_ListProcs : public QObject {
         }
     }
 
-    // Names taken before the list filled up stay; the rest is reported as an error.
+    // Names taken before the list filled up stay; the rest is reported as every fill does,
+    // and the fill counts as done.
     void clearCaseClientsIntoFullList() {
         CannedClearTool tool;
         tool.answer = {true, "a\r\nA\r\nb\r\nc\r\n", {}};
@@ -271,11 +290,10 @@ class tst_ListProcs : public QObject {
         ListFixture f;
         for (int i = 0; i < ClientList::MaxEntries - 1; ++i)
             f.list.append(QString("m%1").arg(i));
-        QVERIFY(!GetClearCaseClients("LIC", f.list));
+        QVERIFY(GetClearCaseClients("LIC", f.list));
         QCOMPARE(f.list.count(), int(ClientList::MaxEntries));
         QCOMPARE(f.list.text(ClientList::MaxEntries - 1), QString("a"));
-        QCOMPARE(boxes.shown.size(), size_t(1));
-        QVERIFY(QString::fromStdString(boxes.shown[0].text).contains("\"b\""));
+        verifyListFullBox("GetClearCaseClients()");
     }
 
     void readHostFile_data() {
@@ -295,8 +313,16 @@ class tst_ListProcs : public QObject {
         QTest::newRow("CR only") << QStringList{} << QByteArray("a\rb\r") << QStringList{"a", "b"};
         QTest::newRow("mixed") << QStringList{} << QByteArray("a\rb\nc\r\nd")
                                << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("invalid bytes") << QStringList{} << QByteArray("a\xFF\r\nb\r\n")
-                                       << QStringList{"a" + QString(QChar::ReplacementCharacter), "b"};
+        QTest::newRow("not UTF-8: two names, not one")
+            << QStringList{} << QByteArray("caf\xE9\r\ncaf\xE8\r\nCAF\xC9\r\n")
+            << QStringList{"caf\u00E9", "caf\u00E8"};
+        QTest::newRow("UTF-16 as Notepad saves it") << QStringList{"b"}
+                                                    << QByteArray("\xFF\xFE"
+                                                                  "a\0\r\0\n\0B\0\r\0\n\0",
+                                                                  14)
+                                                    << QStringList{"b", "a"};
+        QTest::newRow("a name of the longest length") << QStringList{} << QByteArray(255, 'x') + "\r\n"
+                                                      << QStringList{QString(255, 'x')};
     }
     void readHostFile() {
         QFETCH(QStringList, before);
@@ -358,8 +384,34 @@ class tst_ListProcs : public QObject {
         QVERIFY(FileExists(inside));
     }
 
-    // The list holds at most 32767 names: a file that would go past that stops with a clear
-    // message, keeping what fitted.
+    // A line longer than a machine name can be refuses the file, which adds nothing; the
+    // box names the line. An endless line is not read to its end.
+    void readHostFileRefusesLongLine_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("line");
+        QTest::newRow("256 characters") << QByteArray("new1\r\n") + QByteArray(256, 'x') + "\r\nnew2" << 2;
+        QTest::newRow("256 two-byte characters, last line")
+            << QByteArray("new1\r\nnew2\r\n") + QByteArray("\xC3\xB6").repeated(256) << 3;
+        QTest::newRow("20 MB in one line") << QByteArray("new1\n") + QByteArray(20 << 20, 'y') << 2;
+    }
+    void readHostFileRefusesLongLine() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, line);
+        ListFixture f({"keep"});
+        const QString path = writeFile("long.txt", bytes);
+        ReadHostFile(path, f.list);
+        QCOMPARE(f.names(), QStringList{"keep"});
+        QVERIFY(!f.list.is_dup_list("new1"));
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].icon, Icon::Critical);
+        const QString text = QString::fromStdString(boxes.shown[0].text);
+        QVERIFY2(text.startsWith("Error processing config file --> " + path + ":: line " +
+                                 QString::number(line) + " "),
+                 qPrintable(text));
+    }
+
+    // The list holds at most 32767 names: a file that would go past that stops with the box
+    // every fill shows, keeping what fitted.
     void readHostFileIntoFullList() {
         ListFixture f;
         for (int i = 0; i < ClientList::MaxEntries - 2; ++i)
@@ -368,11 +420,7 @@ class tst_ListProcs : public QObject {
         ReadHostFile(path, f.list);
         QCOMPARE(f.list.count(), int(ClientList::MaxEntries));
         QCOMPARE(f.list.text(ClientList::MaxEntries - 1), QString("new2"));
-        QCOMPARE(boxes.shown.size(), size_t(1));
-        QCOMPARE(boxes.shown[0].icon, Icon::Critical);
-        const QString text = QString::fromStdString(boxes.shown[0].text);
-        QVERIFY2(text.startsWith("Error processing config file --> " + path + ":: "), qPrintable(text));
-        QVERIFY2(text.contains("32767") && text.contains("line 4"), qPrintable(text));
+        verifyListFullBox("ReadHostFile()");
     }
 
     void loadFromFileDialog() {

@@ -262,6 +262,9 @@ class tst_SearchWindow : public QObject {
         QTest::newRow("licence server")
             << QVariant("LIC01") << QStringList{"WS001", "WS002", "WS003"} << QStringList{};
         QTest::newRow("empty name") << QVariant("") << QStringList{} << QStringList{};
+        QTest::newRow("blanks only") << QVariant("   ") << QStringList{} << QStringList{};
+        QTest::newRow("blanks around the name")
+            << QVariant("  LIC01 ") << QStringList{"WS001", "WS002", "WS003"} << QStringList{};
         QTest::newRow("cancel") << QVariant() << QStringList{} << QStringList{};
         QTest::newRow("unknown server")
             << QVariant("NOPE") << QStringList{}
@@ -304,14 +307,14 @@ class tst_SearchWindow : public QObject {
         verifyCommonEnd();
     }
 
-    // The server name is one argument, whatever it holds; the tool's last name counts even
-    // without a line end, and LF alone ends a line.
+    // The server name, its blanks trimmed, is one argument, whatever it holds; the tool's last
+    // name counts even without a line end, and LF alone ends a line.
     void clearCaseArguments() {
         RecordingClearTool tool;
         tool.output = "A\r\nB\nb\r\nC";
         platform::setClearTool(&tool);
         const std::string server = "LIC01 -s; rm -rf / \"x\"";
-        boxes.inputs = {server};
+        boxes.inputs = {"  " + server + " "};
         choose(w->searchCriteriaCombo, "ClearCase Clients Only");
         QCOMPARE(tool.calls.size(), size_t(1));
         QCOMPARE(tool.calls[0], (std::vector<std::string>{"lsclients", "-host", server, "-s"}));

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -414,6 +415,49 @@ class tst_MainWindow : public QObject {
         QVERIFY(w->textMsg->toPlainText().isEmpty());
         QVERIFY(boxes.shown.empty());
         QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("update"));
+    }
+
+    // The wheel over a combo box without the focus changes nothing: two notches over the
+    // search criteria once reached "ClearCase Clients Only" and its prompt. With the focus the
+    // wheel works as usual.
+    void wheelNeedsTheFocus() {
+        const auto wheel = [](QComboBox* combo) {
+            QWheelEvent down(QPointF(5, 5), combo->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(combo, &down);
+        };
+        w->executeBut->setFocus();
+        QTRY_VERIFY(w->executeBut->hasFocus());
+        const QList<QComboBox*> combos = w->findChildren<QComboBox*>();
+        QCOMPARE(combos.size(), 8);
+        for (QComboBox* combo : combos) {
+            const int before = combo->currentIndex();
+            wheel(combo);
+            wheel(combo);
+            QVERIFY2(combo->currentIndex() == before, qPrintable(combo->objectName()));
+        }
+        QVERIFY(boxes.shown.empty());
+
+        w->actionTypeCombo->setFocus();
+        QTRY_VERIFY(w->actionTypeCombo->hasFocus());
+        wheel(w->actionTypeCombo);
+        QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("start"));
+    }
+
+    // A click that another running command makes the window refuse says so in the pane.
+    void refusedClickIsReported() {
+        w->msgTxt->setPlainText(QStringLiteral("hi"));
+        frmMain::LongCommand busy(*w);
+        QVERIFY(bool(busy));
+        w->executeBut->click();
+        w->sendMsgBut->click();
+        w->quickQueryBut->click();
+        const int allSystems = w->searchCriteriaCombo->findText(QStringLiteral("All Systems"));
+        w->searchCriteriaCombo->setCurrentIndex(allSystems);
+        emit w->searchCriteriaCombo->activated(allSystems);
+        const QStringList lines = w->textMsg->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines, QStringList(4, frmMain::CommandStillRunningLine));
+        QVERIFY(boxes.shown.empty());
     }
 };
 

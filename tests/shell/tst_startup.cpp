@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -132,6 +133,40 @@ class tst_Startup : public QObject {
         QCOMPARE(box.title, std::string("Already running..."));
         const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
         QCOMPARE(QString::fromStdString(box.text), exe + QStringLiteral(" is already Running..."));
+    }
+
+    // Two copies started at the same moment each see the other in the process list; the lock
+    // lets exactly one run, whatever order their checks come in. A dead copy's lock is taken.
+    void twoCopiesAtOnce() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("Vantrel.lock"));
+        using Holder = vantrel::InstanceLock::Holder;
+        vantrel::InstanceLock first(path), second(path);
+        QCOMPARE(first.check(), Holder::ThisCopy);
+        QCOMPARE(second.check(), Holder::AnotherCopy);
+        QCOMPARE(first.check(), Holder::ThisCopy);
+        QCOMPARE(second.check(), Holder::AnotherCopy);
+
+        std::unique_ptr<frmMain> running(vantrel::Main([&] { return first.check() != Holder::ThisCopy; }));
+        QVERIFY(running);
+        QVERIFY(!vantrel::Main([&] { return second.check() != Holder::ThisCopy; }));
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].text, std::string("Vantrel is already running"));
+
+        {
+            vantrel::InstanceLock elsewhere(dir.filePath(QStringLiteral("none/x.lock")));
+            QCOMPARE(elsewhere.check(), Holder::Unknown);
+        }
+
+        // A copy that died left its lock: pid 2^31-2 runs nowhere.
+        const QString stale = dir.filePath(QStringLiteral("stale.lock"));
+        QFile file(stale);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("2147483646\nVantrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        file.close();
+        vantrel::InstanceLock after(stale);
+        QCOMPARE(after.check(), Holder::ThisCopy);
     }
 
     void startsWithVersionInTitle() {
