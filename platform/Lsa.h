@@ -1,6 +1,6 @@
 #pragma once
 // The local security authority of a machine: LsaOpenPolicy, LsaLookupNames,
-// LsaAddAccountRights, LsaClose, LsaNtStatusToWinError, and SIDs.
+// LsaAddAccountRights, LsaEnumerateAccountRights, LsaClose, LsaNtStatusToWinError, and SIDs.
 // Statuses are NTSTATUS values; names are UTF-16 as the LSA takes them.
 #include "platform/Types.h"
 
@@ -65,6 +65,8 @@ public:
     virtual LsaLookup LsaLookupNames(Handle policy, const std::vector<std::u16string>& names) = 0;
     virtual std::uint32_t LsaAddAccountRights(Handle policy, const Sid& account,
                                               const std::vector<std::u16string>& rights) = 0;
+    // The rights the account holds on the policy's machine; 0xC0000034 when it holds none.
+    virtual Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy, const Sid& account) = 0;
     virtual std::uint32_t LsaClose(Handle policy) = 0;
     virtual std::uint32_t LsaNtStatusToWinError(std::uint32_t status) = 0;
 };
