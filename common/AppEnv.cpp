@@ -1,7 +1,9 @@
 #include "common/AppEnv.h"
 
 #include <filesystem>
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace vantrel {
 
@@ -13,9 +15,18 @@ long long pauseUnitUs = 1000;
 
 std::string executableDirectory() {
     std::error_code ec;
+#ifdef _WIN32
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    if (path.empty()) return std::filesystem::current_path(ec).string();
+    // UTF-8, as every path the program handles.
+    const std::u8string dir = std::filesystem::path(path).parent_path().u8string();
+    return std::string(dir.begin(), dir.end());
+#else
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path(ec).string();
     return exe.parent_path().string();
+#endif
 }
 } // namespace
 
