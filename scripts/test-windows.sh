@@ -146,7 +146,7 @@ osprel_local() {
         tr -d '\r' <"$WORK/wine.raw" | head -10
     fi
 }
-osprel_local "unknown account" "^nobody_here_at_all *no SID, skipped$" "" -u nobody_here_at_all -p SeServiceLogonRight
+osprel_local "unknown account only" "^LLN(): ntstatus 3221225587 \[C0000073h\], gle 1332$" "" -u nobody_here_at_all -p SeServiceLogonRight
 osprel_local "known and unknown account" "^Some names were not mapped.$" "" -u "$(id -un)" nobody_here_at_all -p SeServiceLogonRight
 osprel_local "known account" "^$(id -un) *\[S-1-5-" "" -u "$(id -un)" -p SeServiceLogonRight
 
