@@ -103,12 +103,11 @@ class SimLsa : public Lsa {
     }
 
     Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy, const Sid& account) override {
-        Guard g(Store::instance().mutex());
-        const HandleEntry* h = handles().find(policy, HandleKind::LsaPolicy);
+        const auto h = handles().find(policy, HandleKind::LsaPolicy);
         if (!h) return {{}, StatusInvalidHandle};
         const std::string machine = h->machine;
         MachineRow m;
-        if (reachMachine(g, machine, false, m) != Reach::Ok) return {{}, ntstatus::RpcServerUnavailable};
+        if (reachMachine(machine, false, m) != Reach::Ok) return {{}, ntstatus::RpcServerUnavailable};
         using Rights = Result<std::vector<std::u16string>>;
         return guarded(
             [&]() -> Rights {
