@@ -150,5 +150,14 @@ osprel_local "unknown account only" "^LLN(): ntstatus 3221225587 \[C0000073h\], 
 osprel_local "known and unknown account" "^Some names were not mapped.$" "" -u "$(id -un)" nobody_here_at_all -p SeServiceLogonRight
 osprel_local "known account" "^$(id -un) *\[S-1-5-" "" -u "$(id -un)" -p SeServiceLogonRight
 
+# --- What one real call costs under Wine (compare bench_platform for the simulated network).
+echo "== bench_win32 (Wine's service manager and registry)"
+set +e
+timeout 300 "$WINE" "$WIN/bin/bench_win32.exe" RpcSs 200 >"$WORK/bench.out" 2>&1
+code=$?
+set -e
+tr -d '\r' <"$WORK/bench.out"
+if [ "$code" -eq 0 ]; then pass; else fail "bench_win32 exited $code"; fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
