@@ -18,9 +18,9 @@ std::string executableDirectory() {
 #ifdef _WIN32
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    if (path.empty()) return std::filesystem::current_path(ec).string();
-    // UTF-8, as every path the program handles.
-    const std::u8string dir = std::filesystem::path(path).parent_path().u8string();
+    // UTF-8, as every path the program handles (string() would give the ANSI code page).
+    const std::u8string dir = path.empty() ? std::filesystem::current_path(ec).u8string()
+                                           : std::filesystem::path(path).parent_path().u8string();
     return std::string(dir.begin(), dir.end());
 #else
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
