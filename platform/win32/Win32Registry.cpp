@@ -58,8 +58,10 @@ class Win32Registry : public Registry {
     }
 
     Result<Handle> RegOpenKey(Handle key, const std::string& subKey) override {
+        // RegOpenKey's own access, but always a handle of its own: RegOpenKeyW hands back the
+        // caller's handle for an empty name, which would then be closed twice.
         HKEY out = nullptr;
-        const LONG e = RegOpenKeyW(toKey(key), wide(subKey).c_str(), &out);
+        const LONG e = RegOpenKeyExW(toKey(key), wide(subKey).c_str(), 0, MAXIMUM_ALLOWED, &out);
         if (e != ERROR_SUCCESS) return {0, static_cast<std::uint32_t>(e)};
         return {toHandle(out), err::Success};
     }
