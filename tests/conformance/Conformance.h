@@ -24,8 +24,8 @@ struct TestService {
     unsigned startMs = 0;
     unsigned stopMs = 0;
     unsigned waitHintMs = 0;
-    bool hang = false; // stays start pending
-    bool fail = false; // the process ends before it reaches the service manager
+    bool hang = false;   // stays start pending
+    bool fail = false;   // the process ends before it reaches the service manager
     std::string account; // empty: LocalSystem
     std::string password;
 };
@@ -124,6 +124,6 @@ inline std::vector<std::uint8_t> sz(const std::string& s) {
 } // namespace conformance
 
 // Opens a scene for the rest of the case, failing the case when it cannot be made.
-#define CONFORMANCE_SCENE(var, ...)                                                                \
-    conformance::Scene var(conformance::Setup __VA_ARGS__);                                        \
+#define CONFORMANCE_SCENE(var, ...)                                                                          \
+    conformance::Scene var(conformance::Setup __VA_ARGS__);                                                  \
     REQUIRE_MESSAGE(var.ok(), var.error())

@@ -41,7 +41,8 @@ nlohmann::json describe(const Setup& setup) {
                             {"use", a.use},
                             {"password", a.password},
                             {"disabled", a.disabled}});
-        if (!a.rights.empty()) rights.push_back({{"account", std::string(TestDomain) + "\\" + a.name}, {"rights", a.rights}});
+        if (!a.rights.empty())
+            rights.push_back({{"account", std::string(TestDomain) + "\\" + a.name}, {"rights", a.rights}});
     }
     json services = json::array();
     for (const auto& s : setup.services) {
@@ -65,10 +66,12 @@ nlohmann::json describe(const Setup& setup) {
         json values = json::array();
         for (const auto& v : k.values)
             values.push_back({{"name", v.name}, {"type", v.type}, {"hex", hex(v.data)}});
-        keys.push_back({{"root", "HKLM"}, {"key", testKey() + "\\" + k.path}, {"denied", k.denied}, {"values", values}});
+        keys.push_back(
+            {{"root", "HKLM"}, {"key", testKey() + "\\" + k.path}, {"denied", k.denied}, {"values", values}});
     }
     const std::string host = hostName();
-    return {{"domains", {{{"name", TestDomain}, {"sid", TestDomainSid}, {"controller", host}, {"accounts", accounts}}}},
+    return {{"domains",
+             {{{"name", TestDomain}, {"sid", TestDomainSid}, {"controller", host}, {"accounts", accounts}}}},
             {"machines",
              {{{"name", host},
                {"domain", TestDomain},
