@@ -102,7 +102,8 @@ class SimLsa : public Lsa {
             ntstatus::RpcServerUnavailable);
     }
 
-    Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy, const Sid& account) override {
+    Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy,
+                                                                  const Sid& account) override {
         const auto h = handles().find(policy, HandleKind::LsaPolicy);
         if (!h) return {{}, StatusInvalidHandle};
         const std::string machine = h->machine;
@@ -114,8 +115,9 @@ class SimLsa : public Lsa {
                 Connection& c = requireConnection();
                 Transaction t(c, false);
                 Rights out;
-                Statement q = c.query("SELECT r.right_name FROM rights r JOIN machines m ON m.id = r.machine_id "
-                                      "WHERE m.name = ? AND r.sid = ? ORDER BY r.right_name");
+                Statement q =
+                    c.query("SELECT r.right_name FROM rights r JOIN machines m ON m.id = r.machine_id "
+                            "WHERE m.name = ? AND r.sid = ? ORDER BY r.right_name");
                 q.bind(1, machine).bind(2, sidToString(account));
                 while (q.step())
                     out.value.push_back(toUtf16(q.text(0)));

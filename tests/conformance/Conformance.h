@@ -50,6 +50,7 @@ struct TestAccount {
     std::string use = "user";
     std::string password;
     bool disabled = false;
+    bool locked = false;
     std::vector<std::string> rights; // held on the local machine
 };
 

@@ -40,7 +40,8 @@ nlohmann::json describe(const Setup& setup) {
                             {"rid", a.rid},
                             {"use", a.use},
                             {"password", a.password},
-                            {"disabled", a.disabled}});
+                            {"disabled", a.disabled},
+                            {"locked", a.locked}});
         if (!a.rights.empty())
             rights.push_back({{"account", std::string(TestDomain) + "\\" + a.name}, {"rights", a.rights}});
     }
