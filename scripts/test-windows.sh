@@ -42,6 +42,13 @@ trap cleanup EXIT INT TERM
 
 echo "Creating the Wine prefix..."
 timeout 300 "$WINE" wineboot --init >/dev/null 2>&1 || true
+# Wine's service manager gives a service process 10 s to reach its dispatcher; a loaded
+# machine starts a Wine process slower than that. Wine reads the value as text, when its
+# service manager starts: hence the restart.
+timeout 120 "$WINE" reg add 'HKLM\System\CurrentControlSet\Control' /v ServicesPipeTimeout /t REG_SZ \
+    /d 120000 /f >/dev/null 2>&1 || true
+"$WINESERVER" -k >/dev/null 2>&1 || true
+timeout 120 "$WINESERVER" -w >/dev/null 2>&1 || true
 # One server for every run below instead of one started (and torn down) per program.
 "$WINESERVER" -p >/dev/null 2>&1 || true
 
