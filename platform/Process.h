@@ -8,7 +8,8 @@ namespace platform {
 
 // The arguments (the program name first) as UTF-8. Windows hands a console program its
 // arguments in the ANSI code page, which may not hold every character typed; there they
-// are read again from the UTF-16 command line, and console output is set to UTF-8.
+// are read again from the UTF-16 command line. (Output stays the program's own business:
+// the console's code page is left as the user set it.)
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 #ifdef _WIN32

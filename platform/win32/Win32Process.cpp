@@ -19,7 +19,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     for (int i = 0; i < count; ++i)
         out.push_back(narrow(wide[i]));
     LocalFree(wide);
-    SetConsoleOutputCP(CP_UTF8);
     return out;
 }
 
