@@ -11,6 +11,24 @@ namespace conformance {
 
 namespace {
 
+// The suite writes names and text values as UTF-8; the registry and services take UTF-16.
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+// A value's bytes as the W functions store them: text types as UTF-16, the rest unchanged.
+std::vector<BYTE> stored(const TestValue& v) {
+    if (v.type != REG_SZ && v.type != REG_EXPAND_SZ && v.type != REG_MULTI_SZ)
+        return std::vector<BYTE>(v.data.begin(), v.data.end());
+    const std::wstring text = wide(std::string(v.data.begin(), v.data.end()));
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    return std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t));
+}
+
 std::wstring programFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -18,13 +36,12 @@ std::wstring programFolder() {
     return s.substr(0, s.find_last_of(L"\\/") + 1);
 }
 
-std::string commandLine(const TestService& s) {
-    std::wstring exe = programFolder() + L"conformance_service.exe";
-    std::string line = "\"" + std::string(exe.begin(), exe.end()) + "\"";
-    line += " -start " + std::to_string(s.startMs) + " -stop " + std::to_string(s.stopMs) + " -hint " +
-            std::to_string(s.waitHintMs);
-    if (s.hang) line += " -hang";
-    if (s.fail) line += " -fail";
+std::wstring commandLine(const TestService& s) {
+    std::wstring line = L"\"" + programFolder() + L"conformance_service.exe\"";
+    line += L" -start " + std::to_wstring(s.startMs) + L" -stop " + std::to_wstring(s.stopMs) + L" -hint " +
+            std::to_wstring(s.waitHintMs);
+    if (s.hang) line += L" -hang";
+    if (s.fail) line += L" -fail";
     return line;
 }
 
@@ -37,7 +54,7 @@ SERVICE_STATUS_PROCESS statusOf(SC_HANDLE service) {
 
 // Stops the service however it behaves (a hung one has its process ended) and deletes it.
 void removeService(SC_HANDLE manager, const std::string& name) {
-    SC_HANDLE s = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);
+    SC_HANDLE s = OpenServiceW(manager, wide(name).c_str(), SERVICE_ALL_ACCESS);
     if (!s) return;
     SERVICE_STATUS ignored{};
     if (statusOf(s).dwCurrentState == SERVICE_RUNNING) ControlService(s, SERVICE_CONTROL_STOP, &ignored);
@@ -86,15 +103,18 @@ Scene::Scene(const Setup& setup) : impl_(std::make_unique<Impl>()) {
             ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P", SDDL_REVISION_1, &sd, nullptr))
             sa.lpSecurityDescriptor = sd;
         HKEY key = nullptr;
-        LSTATUS e = RegCreateKeyExA(HKEY_LOCAL_MACHINE, (testKey() + "\\" + k.path).c_str(), 0, nullptr, 0,
-                                    KEY_ALL_ACCESS, k.denied ? &sa : nullptr, &key, nullptr);
+        LSTATUS e = RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(testKey() + "\\" + k.path).c_str(), 0, nullptr,
+                                    0, KEY_ALL_ACCESS, k.denied ? &sa : nullptr, &key, nullptr);
         if (sd) LocalFree(sd);
         if (e) {
             error_ = lastError(("RegCreateKeyEx of " + k.path).c_str(), e);
             return;
         }
-        for (const auto& v : k.values)
-            RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+        for (const auto& v : k.values) {
+            const std::vector<BYTE> data = stored(v);
+            RegSetValueExW(key, wide(v.name).c_str(), 0, v.type, data.data(),
+                           static_cast<DWORD>(data.size()));
+        }
         RegCloseKey(key);
     }
 
@@ -105,18 +125,21 @@ Scene::Scene(const Setup& setup) : impl_(std::make_unique<Impl>()) {
     }
     for (const auto& s : setup.services) {
         removeService(impl_->manager, s.name);
-        const std::string display = s.displayName.empty() ? s.name : s.displayName;
-        const std::string command = commandLine(s);
+        const std::wstring name = wide(s.name);
+        const std::wstring display = wide(s.displayName.empty() ? s.name : s.displayName);
+        const std::wstring command = commandLine(s);
+        const std::wstring account = wide(s.account);
+        const std::wstring password = wide(s.password);
         SC_HANDLE made = nullptr;
         // A service deleted a moment ago may still be on its way out.
         waitUntil(
             [&] {
-                made = CreateServiceA(impl_->manager, s.name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                made = CreateServiceW(impl_->manager, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                                       SERVICE_WIN32_OWN_PROCESS,
                                       s.disabled ? SERVICE_DISABLED : SERVICE_DEMAND_START,
                                       SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                      s.account.empty() ? nullptr : s.account.c_str(),
-                                      s.account.empty() ? nullptr : s.password.c_str());
+                                      account.empty() ? nullptr : account.c_str(),
+                                      account.empty() ? nullptr : password.c_str());
                 return made != nullptr || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE;
             },
             5000);

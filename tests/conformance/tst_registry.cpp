@@ -213,6 +213,39 @@ TEST_SUITE("registry") {
         CHECK(Key("Vt\\Order\\Zulu\\deep").error == err::FileNotFound);
     }
 
+    TEST_CASE("a predefined root needs no closing, and closing it does no harm") {
+        CONFORMANCE_SCENE(scene, {.keys = Tree});
+        CHECK(registry().RegCloseKey(reg::LocalMachine) == 0u);
+        CHECK(Key("Vt").error == 0u);
+    }
+
+    TEST_CASE("a key without subkeys or values: 259 at once, and its default value is 2") {
+        CONFORMANCE_SCENE(scene, {.keys = Tree});
+        Key k("Vt\\Order\\Alpha");
+        REQUIRE(k.handle);
+        CHECK(registry().RegEnumKeyEx(k.handle, 0, 255).error == err::NoMoreItems);
+        CHECK(registry().RegQueryValueEx(k.handle, "", 1024).error == err::FileNotFound);
+    }
+
+    // Names travel as UTF-8 both ways.
+    TEST_CASE("key and value names beyond ASCII are kept as written") {
+        const std::string key = "Gr\xc3\xbc\xc3\x9f"
+                                "e";
+        const std::string value = "Wert \xe2\x82\xac";
+        CONFORMANCE_SCENE(scene,
+                          {.keys = {{.path = "Vt\\" + key, .values = {{value, reg::Dword, {7, 0, 0, 0}}}}}});
+        Key k("Vt\\" + key);
+        REQUIRE(k.handle);
+        auto r = registry().RegQueryValueEx(k.handle, value, 1024);
+        CHECK(r.error == 0u);
+        CHECK(r.data == std::vector<std::uint8_t>{7, 0, 0, 0});
+        CHECK(registry().RegSetValueEx(k.handle, value + "2", reg::Dword, {8, 0, 0, 0}) == 0u);
+        CHECK(registry().RegQueryValueEx(k.handle, value + "2", 1024).data ==
+              std::vector<std::uint8_t>{8, 0, 0, 0});
+        Key parent("Vt");
+        CHECK(registry().RegEnumKeyEx(parent.handle, 0, 255).name == key);
+    }
+
     TEST_CASE("a key handle never given out is 6") {
         CONFORMANCE_SCENE(scene, {});
         CHECK(registry().RegOpenKeyEx(0x1234, "SOFTWARE", 0, reg::KeyReadWriteLink).error ==

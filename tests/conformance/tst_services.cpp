@@ -80,6 +80,30 @@ TEST_SUITE("service control") {
         }
     }
 
+    TEST_CASE("a stopped service reports its type, no process and no check point") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        OpenService s("VtcQuick");
+        auto st = serviceControl().QueryServiceStatusEx(s.service);
+        REQUIRE(st.error == 0u);
+        CHECK(st.value.serviceType == svc::ServiceWin32OwnProcess);
+        CHECK(st.value.currentState == svc::Stopped);
+        CHECK(st.value.processId == 0u);
+        CHECK(st.value.checkPoint == 0u);
+        CHECK(st.value.waitHint == 0u);
+    }
+
+    // A service handle is an object of its own: closing the manager's leaves it usable.
+    TEST_CASE("a service handle outlives the manager handle it was opened through") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        auto m = serviceControl().OpenSCManager("", svc::ScManagerAllAccess);
+        REQUIRE(m.ok());
+        auto s = serviceControl().OpenService(m.value, "VtcQuick", svc::ServiceAllAccess);
+        REQUIRE(s.ok());
+        CHECK(serviceControl().CloseServiceHandle(m.value) == 0u);
+        CHECK(serviceControl().QueryServiceStatusEx(s.value).error == 0u);
+        CHECK(serviceControl().CloseServiceHandle(s.value) == 0u);
+    }
+
     TEST_CASE("a disabled service refuses to start with 1058 and stays stopped") {
         CONFORMANCE_SCENE(scene, {.services = {Off}});
         OpenService s("VtcOff");
@@ -354,6 +378,25 @@ TEST_SUITE("service control") {
         const ServiceEntry& last = all.entries.back();
         CHECK(shortBy1.bytesNeeded == recordBytes(last.serviceName, last.displayName));
         serviceControl().CloseServiceHandle(m.value);
+    }
+
+    // Names travel as UTF-8 both ways, counted in those bytes.
+    TEST_CASE("a new display name, beyond ASCII too, shows in the enumeration") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        OpenService s("VtcQuick");
+        const std::string display = "Vtc Pr\xc3\xbc"
+                                    "fdienst \xe2\x82\xac";
+        ServiceConfigChange change;
+        change.displayName = display;
+        REQUIRE(serviceControl().ChangeServiceConfig(s.service, change) == 0u);
+        CHECK(serviceControl().ChangeServiceConfig(s.service, ServiceConfigChange{}) ==
+              0u); // no change at all
+        auto all = serviceControl().EnumServicesStatus(s.manager, svc::ServiceWin32, svc::StateAll, 65536);
+        REQUIRE(all.error == 0u);
+        auto quick = std::find_if(all.entries.begin(), all.entries.end(),
+                                  [](const ServiceEntry& e) { return e.serviceName == "VtcQuick"; });
+        REQUIRE(quick != all.entries.end());
+        CHECK(quick->displayName == display);
     }
 
     TEST_CASE("enumeration of active services lists the running ones only") {
