@@ -213,6 +213,19 @@ TEST_SUITE("registry") {
         CHECK(Key("Vt\\Order\\Zulu\\deep").error == err::FileNotFound);
     }
 
+    // An empty subkey name opens the key itself again, through a handle of its own.
+    TEST_CASE("an empty subkey name opens the same key again") {
+        CONFORMANCE_SCENE(scene, {.keys = Tree});
+        Key k("Vt");
+        REQUIRE(k.handle);
+        auto again = registry().RegOpenKeyEx(k.handle, "", 0, reg::KeyReadWriteLink);
+        REQUIRE(again.ok());
+        CHECK(again.value != k.handle);
+        CHECK(registry().RegQueryValueEx(again.value, "Text", 1024).data == sz("abc"));
+        CHECK(registry().RegCloseKey(again.value) == 0u);
+        CHECK(registry().RegQueryValueEx(k.handle, "Text", 1024).error == 0u);
+    }
+
     TEST_CASE("a predefined root needs no closing, and closing it does no harm") {
         CONFORMANCE_SCENE(scene, {.keys = Tree});
         CHECK(registry().RegCloseKey(reg::LocalMachine) == 0u);

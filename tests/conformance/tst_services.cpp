@@ -66,6 +66,11 @@ TEST_SUITE("service control") {
         CHECK(OpenService("VtcNothing").error == err::ServiceDoesNotExist);
     }
 
+    TEST_CASE("a display name is no service name: 1060") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        CHECK(OpenService("Vtc Quick").error == err::ServiceDoesNotExist);
+    }
+
     TEST_CASE("remote managers: names with or without backslashes, unreachable 1722, no administrator 5" *
               wine_skips("Wine reaches no remote machine: its own manager answers every name")) {
         CONFORMANCE_SCENE(scene, {.services = {Quick}});
