@@ -137,8 +137,10 @@ osprel_case "with a 256-character privilege name" WS001 -u svc -p "$(repeat p 25
 osprel_case "with a long non-ASCII account name" WS001 -u "$(repeat é 200)$(repeat ж 56)" -p SeServiceLogonRight
 osprel_case "with a long name past the BMP" WS001 -u "$(repeat 𝄞 128)" -p SeServiceLogonRight
 
-# --- Osprel on this computer through Wine's own LSA: outputs of the Win32 backend.
+# --- Osprel on this computer through Wine's own LSA: outputs of the Win32 backend. Wine names
+# the computer after the host, in capitals, and knows it only so spelt (Windows: any case).
 echo "== Osprel.exe on this computer (Wine's LSA)"
+HERE=$(hostname | cut -d. -f1 | cut -c1-15 | tr '[:lower:]' '[:upper:]')
 osprel_local() {
     name=$1
     expected=$2
@@ -153,9 +155,9 @@ osprel_local() {
         tr -d '\r' <"$WORK/wine.raw" | head -10
     fi
 }
-osprel_local "unknown account only" "^LLN(): ntstatus 3221225587 \[C0000073h\], gle 1332$" "" -u nobody_here_at_all -p SeServiceLogonRight
-osprel_local "known and unknown account" "^Some names were not mapped.$" "" -u "$(id -un)" nobody_here_at_all -p SeServiceLogonRight
-osprel_local "known account" "^$(id -un) *\[S-1-5-" "" -u "$(id -un)" -p SeServiceLogonRight
+osprel_local "unknown account only" "^LLN(): ntstatus 3221225587 \[C0000073h\], gle 1332$" "$HERE" -u nobody_here_at_all -p SeServiceLogonRight
+osprel_local "known and unknown account" "^Some names were not mapped.$" "$HERE" -u "$(id -un)" nobody_here_at_all -p SeServiceLogonRight
+osprel_local "known account" "^$(id -un) *\[S-1-5-" "$HERE" -u "$(id -un)" -p SeServiceLogonRight
 
 # --- What one real call costs under Wine (compare bench_platform for the simulated network).
 echo "== bench_win32 (Wine's service manager and registry)"
