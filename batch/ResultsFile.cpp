@@ -1,18 +1,29 @@
 #include "batch/ResultsFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <stdexcept>
+#ifdef _WIN32
+#include <filesystem>
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace vantrel {
 
 std::string resultsFileName(std::chrono::system_clock::time_point when) {
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%m%Y_%H%M%S", &local);
     return std::string("_results") + stamp + ".csv";
@@ -53,6 +64,38 @@ std::string numberedName(const std::string& name, int n) {
     return stem + "_" + std::to_string(n) + tail;
 }
 
+#ifdef _WIN32
+// The C runtime's descriptors, with the path (UTF-8 here) passed on as UTF-16 and bytes
+// written as they are.
+int createNew(const std::string& path) {
+    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
+    return ::_wopen(p.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+}
+long long writeSome(int fd, const char* data, std::size_t size) {
+    return ::_write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+}
+int syncData(int fd) {
+    return ::_commit(fd);
+}
+int closeFile(int fd) {
+    return ::_close(fd);
+}
+#else
+int createNew(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+long long writeSome(int fd, const char* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+int syncData(int fd) {
+    return ::fdatasync(fd);
+}
+int closeFile(int fd) {
+    return ::close(fd);
+}
+#endif
+
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(err));
 }
@@ -64,7 +107,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
     constexpr int MaxTries = 10000;
     for (int n = 1; n <= MaxTries; ++n) {
         std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = createNew(candidate);
         if (fd >= 0) {
             fd_ = fd;
             path_ = candidate;
@@ -78,7 +121,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
 }
 
 ResultsFile::~ResultsFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) closeFile(fd_);
 }
 
 void ResultsFile::writeLine(const std::string& line) {
@@ -87,7 +130,7 @@ void ResultsFile::writeLine(const std::string& line) {
     const char* p = data.data();
     std::size_t left = data.size();
     while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
+        const long long n = writeSome(fd_, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("Could not write the results file", path_, errno);
@@ -97,7 +140,7 @@ void ResultsFile::writeLine(const std::string& line) {
     }
     // Unbuffered writes already survive the program being killed; the sync makes the line
     // survive the machine going down too.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+    if (syncData(fd_) != 0 && errno != EINVAL && errno != EROFS)
         fail("Could not write the results file", path_, errno);
 }
 
@@ -105,7 +148,7 @@ void ResultsFile::close() {
     if (fd_ < 0) return;
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) fail("Could not close the results file", path_, errno);
+    if (closeFile(fd) != 0 && errno != EINTR) fail("Could not close the results file", path_, errno);
 }
 
 } // namespace vantrel

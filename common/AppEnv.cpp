@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace vantrel {
 
@@ -16,9 +18,18 @@ const std::thread::id windowThread = std::this_thread::get_id();
 
 std::string executableDirectory() {
     std::error_code ec;
+#ifdef _WIN32
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    // UTF-8, as every path the program handles (string() would give the ANSI code page).
+    const std::u8string dir = path.empty() ? std::filesystem::current_path(ec).u8string()
+                                           : std::filesystem::path(path).parent_path().u8string();
+    return std::string(dir.begin(), dir.end());
+#else
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path(ec).string();
     return exe.parent_path().string();
+#endif
 }
 } // namespace
 

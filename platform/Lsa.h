@@ -1,6 +1,6 @@
 #pragma once
 // The local security authority of a machine: LsaOpenPolicy, LsaLookupNames,
-// LsaAddAccountRights, LsaClose, LsaNtStatusToWinError, and SIDs.
+// LsaAddAccountRights, LsaEnumerateAccountRights, LsaClose, LsaNtStatusToWinError, and SIDs.
 // Statuses are NTSTATUS values; names are UTF-16 as the LSA takes them.
 #include "platform/Types.h"
 
@@ -26,7 +26,7 @@ constexpr std::uint32_t SidTypeUnknown = 8;
 struct Sid {
     std::uint8_t revision = 1;
     std::array<std::uint8_t, 6> identifierAuthority{}; // big-endian, as SID_IDENTIFIER_AUTHORITY
-    std::vector<std::uint32_t> subAuthorities; // at most 15
+    std::vector<std::uint32_t> subAuthorities;         // at most 15
 };
 
 // InitializeSid / GetSidIdentifierAuthority / GetSidSubAuthorityCount / GetSidSubAuthority.
@@ -58,13 +58,16 @@ struct LsaLookup {
 };
 
 class Lsa {
-public:
+  public:
     virtual ~Lsa() = default;
     // system: "\\NAME", a bare name, or empty for this computer. error holds the NTSTATUS.
     virtual Result<Handle> LsaOpenPolicy(const std::u16string& systemName, std::uint32_t access) = 0;
     virtual LsaLookup LsaLookupNames(Handle policy, const std::vector<std::u16string>& names) = 0;
     virtual std::uint32_t LsaAddAccountRights(Handle policy, const Sid& account,
                                               const std::vector<std::u16string>& rights) = 0;
+    // The rights the account holds on the policy's machine; 0xC0000034 when it holds none.
+    virtual Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy,
+                                                                          const Sid& account) = 0;
     virtual std::uint32_t LsaClose(Handle policy) = 0;
     virtual std::uint32_t LsaNtStatusToWinError(std::uint32_t status) = 0;
 };

@@ -1,8 +1,12 @@
 // The facilities the program reaches the outside world through. The backend is chosen when
-// the program is built; this build uses the simulated network.
+// the program is built: the real API on Windows, the simulated network elsewhere.
 #include "platform/Platform.h"
 
+#ifdef _WIN32
+#include "platform/win32/Backend.h"
+#else
 #include "platform/sim/Backend.h"
+#endif
 
 namespace platform {
 
@@ -14,28 +18,74 @@ NetworkManagement* networkOverride = nullptr;
 ClearTool* clearToolOverride = nullptr;
 Directory* directoryOverride = nullptr;
 Logon* logonOverride = nullptr;
+
+#ifdef _WIN32
+ServiceControl& builtServiceControl() {
+    return win32::win32ServiceControl();
+}
+Registry& builtRegistry() {
+    return win32::win32Registry();
+}
+Lsa& builtLsa() {
+    return win32::win32Lsa();
+}
+NetworkManagement& builtNetwork() {
+    return win32::win32Network();
+}
+ClearTool& builtClearTool() {
+    return win32::win32ClearTool();
+}
+Directory& builtDirectory() {
+    return win32::win32Directory();
+}
+Logon& builtLogon() {
+    return win32::win32Logon();
+}
+#else
+ServiceControl& builtServiceControl() {
+    return sim::simServiceControl();
+}
+Registry& builtRegistry() {
+    return sim::simRegistry();
+}
+Lsa& builtLsa() {
+    return sim::simLsa();
+}
+NetworkManagement& builtNetwork() {
+    return sim::simNetwork();
+}
+ClearTool& builtClearTool() {
+    return sim::simClearTool();
+}
+Directory& builtDirectory() {
+    return sim::simDirectory();
+}
+Logon& builtLogon() {
+    return sim::simLogon();
+}
+#endif
 } // namespace
 
 ServiceControl& serviceControl() {
-    return serviceControlOverride ? *serviceControlOverride : sim::simServiceControl();
+    return serviceControlOverride ? *serviceControlOverride : builtServiceControl();
 }
 Registry& registry() {
-    return registryOverride ? *registryOverride : sim::simRegistry();
+    return registryOverride ? *registryOverride : builtRegistry();
 }
 Lsa& lsa() {
-    return lsaOverride ? *lsaOverride : sim::simLsa();
+    return lsaOverride ? *lsaOverride : builtLsa();
 }
 NetworkManagement& network() {
-    return networkOverride ? *networkOverride : sim::simNetwork();
+    return networkOverride ? *networkOverride : builtNetwork();
 }
 ClearTool& clearTool() {
-    return clearToolOverride ? *clearToolOverride : sim::simClearTool();
+    return clearToolOverride ? *clearToolOverride : builtClearTool();
 }
 Directory& directory() {
-    return directoryOverride ? *directoryOverride : sim::simDirectory();
+    return directoryOverride ? *directoryOverride : builtDirectory();
 }
 Logon& logon() {
-    return logonOverride ? *logonOverride : sim::simLogon();
+    return logonOverride ? *logonOverride : builtLogon();
 }
 
 void setServiceControl(ServiceControl* p) {

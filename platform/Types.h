@@ -55,6 +55,7 @@ namespace ntstatus {
 constexpr std::uint32_t Success = 0x00000000;
 constexpr std::uint32_t SomeNotMapped = 0x00000107;
 constexpr std::uint32_t AccessDenied = 0xC0000022;
+constexpr std::uint32_t ObjectNameNotFound = 0xC0000034;
 constexpr std::uint32_t NoSuchPrivilege = 0xC0000060;
 constexpr std::uint32_t NoneMapped = 0xC0000073;
 constexpr std::uint32_t RpcServerUnavailable = 0xC0020017;

@@ -3,7 +3,7 @@
 # Variables: ROOT (repository), JOBS (parallel build jobs, default 2).
 
 REQUIRED_PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev
-nlohmann-json3-dev fonts-liberation2 xvfb xauth"
+nlohmann-json3-dev doctest-dev fonts-liberation2 xvfb xauth"
 
 install_missing_packages() {
     missing=""

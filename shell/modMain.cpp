@@ -13,11 +13,20 @@
 
 #include <exception>
 #include <memory>
+#ifdef _WIN32
+#include "platform/Process.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace vantrel {
 
+#ifdef _WIN32
+bool anotherInstanceRunning() {
+    return platform::otherInstanceRunning();
+}
+#else
 namespace {
 
 // The file name of a process's executable: the target of its exe link, without the marker
@@ -55,6 +64,7 @@ bool otherInstanceRunning(const QString& procRoot, const QString& exeName, uid_t
 bool anotherInstanceRunning() {
     return otherInstanceRunning(QStringLiteral("/proc"), ownExecutableName(), ::getuid(), ::getpid());
 }
+#endif
 
 InstanceLock::InstanceLock(const QString& path) : lock_(path) {
     // Held for the whole life of the copy: only a copy that is gone leaves a stale lock.

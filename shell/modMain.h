@@ -5,16 +5,20 @@
 #include <QString>
 
 #include <functional>
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 class frmMain;
 
 namespace vantrel {
 
+#ifndef _WIN32
 // Whether a process other than `self`, owned by `uid`, runs an executable whose file name is
 // `exeName`, judged from a /proc-style tree at `procRoot`. Processes that cannot be read are
 // not counted.
 bool otherInstanceRunning(const QString& procRoot, const QString& exeName, uid_t uid, pid_t self);
+#endif
 // The previous-instance test: another process of this user running this program's executable.
 bool anotherInstanceRunning();
 

@@ -102,6 +102,31 @@ class SimLsa : public Lsa {
             ntstatus::RpcServerUnavailable);
     }
 
+    Result<std::vector<std::u16string>> LsaEnumerateAccountRights(Handle policy,
+                                                                  const Sid& account) override {
+        const auto h = handles().find(policy, HandleKind::LsaPolicy);
+        if (!h) return {{}, StatusInvalidHandle};
+        const std::string machine = h->machine;
+        MachineRow m;
+        if (reachMachine(machine, false, m) != Reach::Ok) return {{}, ntstatus::RpcServerUnavailable};
+        using Rights = Result<std::vector<std::u16string>>;
+        return guarded(
+            [&]() -> Rights {
+                Connection& c = requireConnection();
+                Transaction t(c, false);
+                Rights out;
+                Statement q =
+                    c.query("SELECT r.right_name FROM rights r JOIN machines m ON m.id = r.machine_id "
+                            "WHERE m.name = ? AND r.sid = ? ORDER BY r.right_name");
+                q.bind(1, machine).bind(2, sidToString(account));
+                while (q.step())
+                    out.value.push_back(toUtf16(q.text(0)));
+                if (out.value.empty()) out.error = ntstatus::ObjectNameNotFound;
+                return out;
+            },
+            Rights{{}, ntstatus::RpcServerUnavailable});
+    }
+
     std::uint32_t LsaClose(Handle policy) override {
         return handles().remove(policy, HandleKind::LsaPolicy) ? ntstatus::Success : StatusInvalidHandle;
     }
@@ -124,6 +149,8 @@ class SimLsa : public Lsa {
             return err::InvalidHandle;
         case StatusInvalidParameter:
             return err::InvalidParameter;
+        case ntstatus::ObjectNameNotFound:
+            return err::FileNotFound;
         default:
             return 317; // ERROR_MR_MID_NOT_FOUND, as Windows answers for a status it cannot map
         }

@@ -156,7 +156,8 @@ class SimServiceControl : public ServiceControl {
                 if (row->start == "disabled") return err::ServiceDisabled;
                 if (row->live.state != svc::Stopped) return err::ServiceAlreadyRunning;
                 if (!canLogOn(c, *row)) return err::ServiceLogonFailed;
-                if (row->fail) return err::ProcessAborted;
+                // Its process ends before it ever calls the dispatcher: the manager's wait is over.
+                if (row->fail) return err::ServiceRequestTimeout;
                 c.query("UPDATE services SET state = 'start_pending', since_ms = ? WHERE id = ?")
                     .bind(1, now)
                     .bind(2, row->id)

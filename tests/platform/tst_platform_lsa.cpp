@@ -1,5 +1,5 @@
-// The local security authority through the platform interface only: opening a policy, name
-// look-ups of every use with their referenced domains, adding rights, status mapping and SIDs.
+// The simulated LSA across several domains, the rights it keeps in its network file, and the
+// SID helpers. The Windows behaviour of one machine is in the conformance suite.
 #include "common/SimFixture.h"
 #include "platform/Platform.h"
 
@@ -56,64 +56,18 @@ class tst_PlatformLsa : public QObject {
     }
     void cleanup() { net.reset(); }
 
-    void openPolicy_data() {
-        QTest::addColumn<QString>("machine");
-        QTest::addColumn<uint>("status");
-        QTest::newRow("with backslashes") << "\\\\WS001" << 0u;
-        QTest::newRow("bare") << "WS001" << 0u;
-        QTest::newRow("unreachable") << "\\\\WS002" << 0xC0020017u;
-        QTest::newRow("not in the network") << "\\\\NOWHERE" << 0xC0020017u;
-        QTest::newRow("no administrator") << "\\\\WS003" << 0xC0000022u;
-    }
-    void openPolicy() {
-        QFETCH(QString, machine);
-        QFETCH(uint, status);
-        auto p = lsa().LsaOpenPolicy(machine.toStdU16String(), lsaconst::PolicyAccessForRights);
-        QCOMPARE(p.error, status);
-        if (p.ok()) QCOMPARE(lsa().LsaClose(p.value), 0u);
-    }
-
+    // Names of a domain other than the machine's, one with a 48-bit identifier authority.
     void lookupUses_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<uint>("use");
         QTest::addColumn<QString>("domain");
         QTest::addColumn<QString>("sid");
-        QTest::newRow("domain user") << "CORP\\svc" << 1u << "CORP"
-                                     << "S-1-5-21-10-20-30-1105";
-        QTest::newRow("bare name in the machine's domain") << "svc" << 1u << "CORP"
-                                                           << "S-1-5-21-10-20-30-1105";
-        QTest::newRow("other case") << "corp\\SVC" << 1u << "CORP"
-                                    << "S-1-5-21-10-20-30-1105";
         QTest::newRow("other domain") << "FAR\\svc" << 1u << "FAR"
                                       << "S-1-0x010000000000-21-7-1000";
-        QTest::newRow("group") << "CORP\\team" << 2u << "CORP"
-                               << "S-1-5-21-10-20-30-1201";
-        QTest::newRow("domain itself") << "CORP" << 3u << "CORP"
-                                       << "S-1-5-21-10-20-30";
-        QTest::newRow("domain with backslash") << "CORP\\" << 3u << "CORP"
-                                               << "S-1-5-21-10-20-30";
-        QTest::newRow("alias") << "CORP\\local" << 4u << "CORP"
-                               << "S-1-5-21-10-20-30-1202";
-        QTest::newRow("builtin administrators") << "BUILTIN\\Administrators" << 4u << "BUILTIN"
-                                                << "S-1-5-32-544";
-        QTest::newRow("bare administrators") << "Administrators" << 4u << "BUILTIN"
-                                             << "S-1-5-32-544";
-        QTest::newRow("everyone") << "Everyone" << 5u << ""
-                                  << "S-1-1-0";
-        QTest::newRow("well-known account") << "CORP\\known" << 5u << "CORP"
-                                            << "S-1-5-21-10-20-30-1203";
-        QTest::newRow("system") << "NT AUTHORITY\\SYSTEM" << 5u << "NT AUTHORITY"
-                                << "S-1-5-18";
-        QTest::newRow("deleted") << "CORP\\gone" << 6u << "CORP"
-                                 << "S-1-5-21-10-20-30-1300";
-        QTest::newRow("invalid") << "CORP\\bad" << 7u << "CORP"
-                                 << "S-1-5-21-10-20-30-1301";
-        QTest::newRow("unknown name") << "nobody" << 8u << ""
-                                      << "";
-        QTest::newRow("unknown domain") << "NOWHERE\\svc" << 8u << ""
-                                        << "";
         QTest::newRow("name of another domain") << "FAR" << 3u << "FAR"
                                                 << "S-1-0x010000000000-21-7";
+        QTest::newRow("unknown domain") << "NOWHERE\\svc" << 8u << ""
+                                        << "";
     }
     void lookupUses() {
         QFETCH(QString, name);
@@ -131,22 +85,6 @@ class tst_PlatformLsa : public QObject {
         }
         QCOMPARE(QString::fromStdU16String(r.domains[r.sids[0].domainIndex].name), domain);
         QCOMPARE(sidOf(r, 0), sid);
-    }
-
-    // Several names at once: each domain is referenced once, and the status counts the unmapped.
-    void lookupStatusAndSharedDomains() {
-        Policy p(u"WS001");
-        auto some =
-            lsa().LsaLookupNames(p.handle, {u"CORP\\svc", u"nobody", u"CORP\\team", u"Administrators"});
-        QCOMPARE(some.status, 0x107u);
-        QCOMPARE(some.domains.size(), 2u);
-        QCOMPARE(some.sids[0].domainIndex, some.sids[2].domainIndex);
-        QCOMPARE(some.sids[1].use, 8u);
-        auto none = lsa().LsaLookupNames(p.handle, {u"x", u"y"});
-        QCOMPARE(none.status, 0xC0000073u);
-        auto empty = lsa().LsaLookupNames(p.handle, {});
-        QCOMPARE(empty.status, 0u);
-        QVERIFY(empty.sids.empty());
     }
 
     void addRights() {
@@ -173,23 +111,6 @@ class tst_PlatformLsa : public QObject {
         // And they load back as they were dumped.
         QVERIFY(net->load(net->dump().dump()));
         QCOMPARE(net->machine("WS001")["rights"], rights);
-    }
-
-    void statusToWinError_data() {
-        QTest::addColumn<uint>("status");
-        QTest::addColumn<uint>("error");
-        QTest::newRow("success") << 0u << 0u;
-        QTest::newRow("none mapped") << 0xC0000073u << 1332u;
-        QTest::newRow("no such privilege") << 0xC0000060u << 1313u;
-        QTest::newRow("access denied") << 0xC0000022u << 5u;
-        QTest::newRow("rpc unavailable") << 0xC0020017u << 1722u;
-        QTest::newRow("some not mapped") << 0x107u << 1301u;
-        QTest::newRow("unknown") << 0xC0FFEE00u << 317u;
-    }
-    void statusToWinError() {
-        QFETCH(uint, status);
-        QFETCH(uint, error);
-        QCOMPARE(lsa().LsaNtStatusToWinError(status), error);
     }
 
     void sidText_data() {
@@ -227,13 +148,6 @@ class tst_PlatformLsa : public QObject {
         QCOMPARE(sidToString(sid), std::string("S-1-5-32-544"));
         QCOMPARE(GetSidIdentifierAuthority(sid)[5], std::uint8_t(5));
         QCOMPARE(GetSidSubAuthorityCount(InitializeSid({}, 20)), std::uint8_t(15));
-    }
-
-    void closedPolicy() {
-        auto p = lsa().LsaOpenPolicy(u"WS001", lsaconst::PolicyAccessForRights);
-        QCOMPARE(lsa().LsaClose(p.value), 0u);
-        QCOMPARE(lsa().LsaClose(p.value), 0xC0000008u);
-        QCOMPARE(lsa().LsaLookupNames(p.value, {u"svc"}).status, 0xC0000008u);
     }
 };
 

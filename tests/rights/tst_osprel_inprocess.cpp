@@ -55,6 +55,10 @@ class RecordingLsa : public platform::Lsa {
         if (adds_++ == failingAdd) return failStatus;
         return real_.LsaAddAccountRights(policy, account, rights);
     }
+    platform::Result<std::vector<std::u16string>>
+    LsaEnumerateAccountRights(platform::Handle policy, const platform::Sid& account) override {
+        return real_.LsaEnumerateAccountRights(policy, account);
+    }
     std::uint32_t LsaClose(platform::Handle policy) override {
         calls << "close";
         ++closed;
