@@ -10,7 +10,7 @@ namespace platform::sim {
 
 std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
     auto q = c.query("SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, "
-                     "timeout_ms FROM machines WHERE name = ?");
+                     "timeout_ms, calls_left FROM machines WHERE name = ?");
     q.bind(1, name);
     if (!q.step()) return std::nullopt;
     MachineRow m;
@@ -24,6 +24,7 @@ std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
     m.messenger = q.integer(7) != 0;
     m.latencyMs = static_cast<std::uint32_t>(q.integer(8));
     m.timeoutMs = static_cast<std::uint32_t>(q.integer(9));
+    m.callsLeft = q.integer(10);
     return m;
 }
 
@@ -64,8 +65,23 @@ Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& m
     Connection* c = Store::instance().connection();
     if (!c) return Reach::Unreachable;
     std::optional<MachineRow> m;
+    bool dropped = false;
     try {
         m = findMachine(*c, machineName);
+        // A machine with a call limit spends one call of it; the last one spent, it is gone.
+        // The update counts down only while calls are left, so processes racing for the last
+        // call cannot both have it.
+        if (m && m->reachable && m->callsLeft != NoCallLimit) {
+            dropped = true;
+            if (m->callsLeft > 0) {
+                Transaction t(*c, true);
+                c->query("UPDATE machines SET calls_left = calls_left - 1 WHERE id = ? AND calls_left > 0")
+                    .bind(1, m->id)
+                    .run();
+                dropped = sqlite3_changes(c->handle()) == 0;
+                t.commit();
+            }
+        }
     } catch (const DbError& e) {
         Store::instance().fail(e.what());
         return Reach::Unreachable;
@@ -75,7 +91,7 @@ Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& m
         if (unknownName) *unknownName = true;
         return Reach::Unreachable;
     }
-    if (!m->reachable) {
+    if (!m->reachable || dropped) {
         sleepMs(m->timeoutMs);
         return Reach::Unreachable;
     }

@@ -26,6 +26,7 @@ struct MachineRow {
     bool messenger = true;
     std::uint32_t latencyMs = 0;
     std::uint32_t timeoutMs = 0;
+    std::int64_t callsLeft = NoCallLimit; // remote calls it answers before it drops off
 };
 
 std::optional<MachineRow> findMachine(Connection& c, const std::string& name);
@@ -50,6 +51,14 @@ enum class Reach { Ok, Unreachable, Denied };
 // timeout when it cannot be reached (also when it is not in the network or the network file
 // cannot be used). Call it outside any transaction. On Ok, machine holds the row read.
 // unknownName, when given, tells a name the network does not hold from one that is down.
+//
+// Every remote call goes through here once, and that is what a machine's call limit
+// (unreachable_after_calls) counts: opening its service manager, a service or its LSA,
+// connecting its registry, each call on a handle opened there, a message sent to it, a
+// licence server or domain controller asked through it. Not counted: calls refused on this
+// computer before they go out (a bad handle, a bad argument, access the handle lacks),
+// closing a handle (which always frees it here, however the machine fares) and the local
+// registry, which is no remote call.
 Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& machine,
                    bool* unknownName = nullptr);
 

@@ -6,7 +6,12 @@
 // never guessed at. Unknown fields are refused too (a misspelt field would otherwise be
 // silently ignored). Names of machines, domains, accounts, services, licence servers, keys and
 // values must be unique where Windows requires it (letter case ignored). Every time in
-// milliseconds is at most one hour, so a description cannot make a call block for days.
+// milliseconds is at most one hour, so a description cannot make a call block for days; only
+// how long a pending state has lasted may be longer, since a hung start stays pending for ever.
+//
+// A dump must load back into the same network, so whatever the platform calls can store is
+// accepted here too: a message's text may hold NUL characters (it is a UTF-16 buffer of the
+// sender's length), and a pending state may have lasted any time.
 #include "platform/sim/Model.h"
 
 #include "platform/sim/SimNetwork.h"
@@ -29,6 +34,8 @@ using ojson = nlohmann::ordered_json;
 
 constexpr std::uint64_t MaxMs = 3600000;
 constexpr std::uint64_t MaxU32 = 0xFFFFFFFFull;
+// Exact in every JSON reader, and far from overflowing when added to a clock reading.
+constexpr std::uint64_t MaxPendingMs = (1ull << 53) - 1;
 
 [[noreturn]] void refuse(const std::string& path, const std::string& why) {
     throw SimError(path + ": " + why);
@@ -60,7 +67,7 @@ const json* field(const json& obj, const char* key) {
 }
 
 std::string text(const json& obj, const std::string& path, const char* key, const std::string& fallback,
-                 bool required = false) {
+                 bool required = false, bool nulAllowed = false) {
     const json* f = field(obj, key);
     if (!f) {
         if (required) refuse(at(path, key), "missing");
@@ -68,7 +75,8 @@ std::string text(const json& obj, const std::string& path, const char* key, cons
     }
     if (!f->is_string()) refuse(at(path, key), "expected a string");
     std::string s = f->get<std::string>();
-    if (s.find('\0') != std::string::npos) refuse(at(path, key), "must not contain a NUL character");
+    if (!nulAllowed && s.find('\0') != std::string::npos)
+        refuse(at(path, key), "must not contain a NUL character");
     return s;
 }
 
@@ -365,7 +373,7 @@ ServiceDesc parseService(const json& j, const std::string& path) {
     number(j, path, "checkpoint", 0, MaxU32);
     const bool pending = s.state == "start_pending" || s.state == "stop_pending";
     if (field(j, "pending_ms") && !pending) refuse(at(path, "pending_ms"), "only a pending state has one");
-    s.pendingMs = static_cast<std::int64_t>(number(j, path, "pending_ms", 0, MaxMs));
+    s.pendingMs = static_cast<std::int64_t>(number(j, path, "pending_ms", 0, MaxPendingMs));
     return s;
 }
 
@@ -421,24 +429,28 @@ class ModelSource : public AccountSource {
     const std::vector<DomainDesc>& domains;
 };
 
+// The SID a rights entry's account stands for on a machine of that domain: a SID as written,
+// else the account the name leads to; empty when it leads to none.
+std::string sidOfAccount(const std::vector<DomainDesc>& domains, const std::string& machineDomain,
+                         const std::string& account) {
+    Sid sid;
+    if (account.rfind("S-", 0) == 0 && parseSid(account, sid)) return sidToString(sid);
+    ModelSource src(domains);
+    NameResolution n = resolveAccountName(src, machineDomain, account);
+    if (!n.hasRid) return {};
+    parseSid(n.domainSid, sid);
+    sid.subAuthorities.push_back(n.rid);
+    return sidToString(sid);
+}
+
 RightsDesc parseRights(const json& j, const std::string& path, const std::vector<DomainDesc>& domains,
                        const std::string& machineDomain) {
     object(j, path);
     onlyFields(j, path, {"account", "rights"});
     RightsDesc r;
     r.account = name(j, path, "account");
-    Sid sid;
-    if (r.account.rfind("S-", 0) == 0 && parseSid(r.account, sid)) {
-        r.sid = sidToString(sid);
-    } else {
-        ModelSource src(domains);
-        NameResolution n = resolveAccountName(src, machineDomain, r.account);
-        if (!n.hasRid) refuse(at(path, "account"), "no account of that name in the network");
-        Sid domainSid;
-        parseSid(n.domainSid, domainSid);
-        domainSid.subAuthorities.push_back(n.rid);
-        r.sid = sidToString(domainSid);
-    }
+    r.sid = sidOfAccount(domains, machineDomain, r.account);
+    if (r.sid.empty()) refuse(at(path, "account"), "no account of that name in the network");
     if (!list(j, path, "rights")) refuse(at(path, "rights"), "missing");
     forEachItem(j, path, "rights", [&](const json& item, const std::string& p) {
         std::string canonical =
@@ -453,7 +465,7 @@ MachineDesc parseMachine(const json& j, const std::string& path, const std::vect
     object(j, path);
     onlyFields(j, path,
                {"name", "domain", "types", "platform_id", "reachable", "admin", "messenger", "latency_ms",
-                "timeout_ms", "services", "registry", "rights", "messages"});
+                "timeout_ms", "unreachable_after_calls", "services", "registry", "rights", "messages"});
     MachineDesc m;
     m.name = name(j, path, "name", "\\");
     m.domain = text(j, path, "domain", "");
@@ -464,6 +476,9 @@ MachineDesc parseMachine(const json& j, const std::string& path, const std::vect
     m.messenger = flag(j, path, "messenger", true);
     m.latencyMs = static_cast<std::uint32_t>(number(j, path, "latency_ms", 0, MaxMs));
     m.timeoutMs = static_cast<std::uint32_t>(number(j, path, "timeout_ms", 0, MaxMs));
+    if (const json* f = field(j, "unreachable_after_calls"); f && !f->is_null())
+        m.unreachableAfterCalls =
+            static_cast<std::uint32_t>(wholeNumber(*f, at(path, "unreachable_after_calls"), MaxU32));
     std::set<std::string> seen;
     forEachItem(j, path, "services", [&](const json& item, const std::string& p) {
         ServiceDesc s = parseService(item, p);
@@ -482,7 +497,7 @@ MachineDesc parseMachine(const json& j, const std::string& path, const std::vect
     forEachItem(j, path, "messages", [&](const json& item, const std::string& p) {
         object(item, p);
         onlyFields(item, p, {"text"});
-        m.messages.push_back(text(item, p, "text", "", true));
+        m.messages.push_back(text(item, p, "text", "", true, true));
     });
     return m;
 }
@@ -606,6 +621,7 @@ std::string renderDescription(const NetworkDesc& net) {
         mj["messenger"] = m.messenger;
         mj["latency_ms"] = m.latencyMs;
         mj["timeout_ms"] = m.timeoutMs;
+        mj["unreachable_after_calls"] = m.unreachableAfterCalls ? ojson(*m.unreachableAfterCalls) : ojson();
         mj["services"] = ojson::array();
         for (const auto& s : m.services) {
             ojson sj;
@@ -736,8 +752,7 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
     const std::int64_t now = nowMs();
     for (const auto& m : net.machines) {
         c.query("INSERT INTO machines(name, domain, types, platform_id, reachable, admin, messenger, "
-                "latency_ms, "
-                "timeout_ms) VALUES(?,?,?,?,?,?,?,?,?)")
+                "latency_ms, timeout_ms, calls_left) VALUES(?,?,?,?,?,?,?,?,?,?)")
             .bind(1, m.name)
             .bind(2, m.domain)
             .bind(3, std::int64_t(m.types))
@@ -747,6 +762,7 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
             .bind(7, std::int64_t(m.messenger))
             .bind(8, std::int64_t(m.latencyMs))
             .bind(9, std::int64_t(m.timeoutMs))
+            .bind(10, m.unreachableAfterCalls ? std::int64_t(*m.unreachableAfterCalls) : NoCallLimit)
             .run();
         const std::int64_t machineId = sqlite3_last_insert_rowid(c.handle());
         for (const auto& s : m.services)
@@ -850,7 +866,7 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
     {
         auto q =
             c.query("SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, "
-                    "timeout_ms FROM machines ORDER BY id");
+                    "timeout_ms, calls_left FROM machines ORDER BY id");
         while (q.step()) {
             MachineDesc m;
             m.name = q.text(1);
@@ -862,6 +878,8 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
             m.messenger = q.integer(7) != 0;
             m.latencyMs = static_cast<std::uint32_t>(q.integer(8));
             m.timeoutMs = static_cast<std::uint32_t>(q.integer(9));
+            if (q.integer(10) != NoCallLimit)
+                m.unreachableAfterCalls = static_cast<std::uint32_t>(q.integer(10));
             machineIndex[q.integer(0)] = net.machines.size();
             net.machines.push_back(std::move(m));
         }
@@ -932,7 +950,11 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
             auto it = std::find_if(m->rights.begin(), m->rights.end(),
                                    [&](const RightsDesc& r) { return r.sid == sid; });
             if (it == m->rights.end()) {
-                m->rights.push_back(RightsDesc{renderSidName(net.domains, sid), sid, {}});
+                // A name that would load as another account (a domain of the network named like
+                // a built-in one, an account of the machine's domain called Everyone) stays a SID.
+                std::string shown = renderSidName(net.domains, sid);
+                if (sidOfAccount(net.domains, m->domain, shown) != sid) shown = sid;
+                m->rights.push_back(RightsDesc{shown, sid, {}});
                 it = m->rights.end() - 1;
             }
             it->rights.push_back(q.text(2));

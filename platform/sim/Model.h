@@ -35,7 +35,7 @@ struct ServiceDesc {
     std::string displayName;
     std::string start = "auto";    // auto, demand, disabled
     std::string state = "running"; // running, stopped, start_pending, stop_pending
-    std::int64_t pendingMs = 0;    // how long a pending state has lasted
+    std::int64_t pendingMs = 0;    // how long a pending state has lasted (a hung start: any time)
     std::uint32_t checkpoint = 0;  // dump only
     std::string account = "LocalSystem";
     std::string password;
@@ -75,6 +75,8 @@ struct MachineDesc {
     bool messenger = true;
     std::uint32_t latencyMs = 0;
     std::uint32_t timeoutMs = 0;
+    // Remote calls the machine still answers before it drops off the network; none: no limit.
+    std::optional<std::uint32_t> unreachableAfterCalls;
     std::vector<ServiceDesc> services;
     std::vector<KeyDesc> registry;
     std::vector<RightsDesc> rights;

@@ -98,35 +98,22 @@ class SimClearTool : public ClearTool {
         if (!hostGiven) return toolError("lsclients: give the license server with -host.");
         if (!shortForm) return toolError("lsclients: only the short listing (-s) is available.");
 
+        // Only a machine of the network can answer, as with every other facility: a host
+        // named nowhere else, even one listed as a licence server, cannot be contacted.
         const CmdExecResult unreachable =
             toolError("Unable to contact license server on host " + quoted(host) + ".");
-        Connection* c = Store::instance().connection();
-        if (!c) return unreachable;
-        bool isMachine = false, isServer = false;
-        std::optional<MachineRow> m;
-        try {
-            m = findMachine(*c, host);
-            auto q = c->query("SELECT 1 FROM licence_servers WHERE host = ?");
-            q.bind(1, host);
-            isServer = q.step();
-        } catch (const DbError& e) {
-            Store::instance().fail(e.what());
-            return unreachable;
-        }
-        isMachine = m.has_value();
-        if (!isMachine && !isServer) return toolError("Unknown host " + quoted(host) + ".");
-        if (isMachine) {
-            MachineRow reached;
-            if (reachMachine(host, false, reached) != Reach::Ok) return unreachable;
-        }
-        if (!isServer) return toolError("Host " + quoted(host) + " is not a license server.");
+        MachineRow m;
+        if (reachMachine(host, false, m) != Reach::Ok) return unreachable;
         return guarded(
             [&]() -> CmdExecResult {
                 Connection& conn = requireConnection();
+                Transaction t(conn, false);
+                auto server = conn.query("SELECT id FROM licence_servers WHERE host = ?");
+                server.bind(1, host);
+                if (!server.step()) return toolError("Host " + quoted(host) + " is not a license server.");
                 CmdExecResult out{true, {}, {}};
-                auto q = conn.query("SELECT c.name FROM licence_clients c JOIN licence_servers s "
-                                    "ON s.id = c.server_id WHERE s.host = ? ORDER BY c.id");
-                q.bind(1, host);
+                auto q = conn.query("SELECT name FROM licence_clients WHERE server_id = ? ORDER BY id");
+                q.bind(1, server.integer(0));
                 while (q.step())
                     out.output += q.text(0) + "\r\n";
                 return out;
@@ -149,18 +136,15 @@ class SimDirectory : public Directory {
         const std::string name = rest.substr(slash + 1, comma - slash - 1);
         if (!equalsNoCase(rest.substr(comma + 1), "user") || host.empty() || name.empty()) return none;
 
-        Connection* c = Store::instance().connection();
-        if (!c) return none;
+        // The controller must be a machine of the network and answer before it can look
+        // anything up.
+        MachineRow m;
+        if (reachMachine(host, false, m) != Reach::Ok) return none;
         try {
-            // The controller must answer before it can look anything up.
-            if (findMachine(*c, host)) {
-                MachineRow m;
-                if (reachMachine(host, false, m) != Reach::Ok) return none;
-                c = &requireConnection();
-            }
-            auto q = c->query("SELECT a.description, a.full_name FROM accounts a JOIN domains d "
-                              "ON d.id = a.domain_id WHERE d.controller = ? COLLATE NOCASE AND a.name = ? "
-                              "AND a.use = 'user'");
+            auto q = requireConnection().query(
+                "SELECT a.description, a.full_name FROM accounts a JOIN domains d "
+                "ON d.id = a.domain_id WHERE d.controller = ? COLLATE NOCASE AND a.name = ? "
+                "AND a.use = 'user'");
             q.bind(1, host).bind(2, name);
             if (!q.step()) return none;
             return DirectoryUser{true, q.text(0), q.text(1), {}};

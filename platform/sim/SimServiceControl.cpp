@@ -225,10 +225,12 @@ class SimServiceControl : public ServiceControl {
                 Transaction t(c, true);
                 auto row = readService(c, e.machine, e.name, nowMs());
                 if (!row) return err::InvalidHandle;
+                // The Windows call takes strings ended by a NUL: what follows one never arrives.
+                auto sent = [](const std::string& s) { return s.substr(0, s.find('\0')); };
                 std::string account = row->account;
-                std::string password = change.password ? *change.password : row->password;
+                std::string password = change.password ? sent(*change.password) : row->password;
                 if (change.serviceStartName) {
-                    account = *change.serviceStartName;
+                    account = sent(*change.serviceStartName);
                     if (isBuiltinServiceAccount(account)) {
                         password.clear(); // these accounts have no password
                     } else {
@@ -250,7 +252,7 @@ class SimServiceControl : public ServiceControl {
                     .bind(1, account)
                     .bind(2, password)
                     .bind(3, start)
-                    .bind(4, change.displayName ? *change.displayName : row->displayName)
+                    .bind(4, change.displayName ? sent(*change.displayName) : row->displayName)
                     .bind(5, row->id)
                     .run();
                 t.commit();

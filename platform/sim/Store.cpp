@@ -31,7 +31,7 @@ CREATE TABLE accounts(id INTEGER PRIMARY KEY, domain_id INTEGER NOT NULL,
 CREATE TABLE machines(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE UNIQUE,
   domain TEXT NOT NULL, types INTEGER NOT NULL, platform_id INTEGER NOT NULL,
   reachable INTEGER NOT NULL, admin INTEGER NOT NULL, messenger INTEGER NOT NULL,
-  latency_ms INTEGER NOT NULL, timeout_ms INTEGER NOT NULL);
+  latency_ms INTEGER NOT NULL, timeout_ms INTEGER NOT NULL, calls_left INTEGER NOT NULL DEFAULT -1);
 CREATE TABLE services(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL,
   name TEXT NOT NULL COLLATE NOCASE, display_name TEXT NOT NULL, start TEXT NOT NULL,
   state TEXT NOT NULL, since_ms INTEGER NOT NULL, account TEXT NOT NULL, password TEXT NOT NULL,
@@ -58,6 +58,7 @@ CREATE TABLE scm_locks(machine_id INTEGER PRIMARY KEY, pid INTEGER NOT NULL,
 // Columns added since the first files were written: table, column, definition.
 const char* const AddedColumns[][3] = {
     {"accounts", "locked", "INTEGER NOT NULL DEFAULT 0"},
+    {"machines", "calls_left", "INTEGER NOT NULL DEFAULT -1"}, // -1: NoCallLimit
 };
 
 bool hasColumn(Connection& c, const char* table, const char* column) {

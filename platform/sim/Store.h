@@ -135,4 +135,7 @@ bool processAlive(std::int64_t pid, std::int64_t startTicks);
 constexpr const char* FormatName = "vantrel-simnet";
 constexpr const char* FormatVersion = "1";
 
+// machines.calls_left of a machine that never drops off the network.
+constexpr std::int64_t NoCallLimit = -1;
+
 } // namespace platform::sim

@@ -327,16 +327,20 @@ class tst_PlatformFile : public QObject {
     }
 
     // Everything the file can hold, including what only the platform calls can make (pending
-    // states, registry data without a natural form, rights of SIDs no account has) comes back
-    // from a dump unchanged.
+    // states, a start hung for hours, registry data without a natural form, rights of SIDs no
+    // account has or whose name the domain's own accounts shadow, messages holding NULs, a call
+    // limit partly spent) comes back from a dump unchanged.
     void dumpLoadsBackToTheSameNetwork() {
         simtest::SimNetworkFile net(R"({"browser_available": false,
           "domains": [{"name": "CORP", "sid": "S-1-0x010000000000-21-7", "controller": "DC01",
             "accounts": [{"name": "svc", "rid": 1105, "password": "p", "description": "d", "full_name": "f",
-                          "disabled": true, "locked": true}, {"name": "x", "rid": 7, "use": "deleted"}]}],
+                          "disabled": true, "locked": true}, {"name": "x", "rid": 7, "use": "deleted"},
+                         {"name": "Everyone", "rid": 8, "use": "group"}]}],
           "machines": [{"name": "ws001", "domain": "CORP", "types": ["server", "local_list_only"],
-            "platform_id": 600, "admin": false, "messenger": false, "latency_ms": 0, "timeout_ms": 3,
+            "platform_id": 600, "admin": false, "latency_ms": 0, "timeout_ms": 3,
+            "unreachable_after_calls": 9,
             "services": [{"name": "Hung", "state": "stopped", "hang": true, "wait_hint_ms": 100000},
+                         {"name": "Hours", "state": "start_pending", "hang": true, "pending_ms": 36000000},
                          {"name": "Plain", "display_name": "Plain one", "start": "demand", "state": "stopped",
                           "account": "CORP\\svc", "password": "p", "start_ms": 1, "stop_ms": 2, "fail": true}],
             "registry": [{"root": "HKU", "key": "A\\B", "denied": true, "values": [
@@ -349,6 +353,7 @@ class tst_PlatformFile : public QObject {
                          {"root": "HKCR", "key": "Leaf"}],
             "rights": [{"account": "S-1-5-21-9-9-9-1", "rights": ["SeDebugPrivilege"]},
                        {"account": "Everyone", "rights": ["SeChangeNotifyPrivilege"]},
+                       {"account": "S-1-1-0", "rights": ["SeNetworkLogonRight"]},
                        {"account": "CORP\\x", "rights": ["SeBatchLogonRight"]}],
             "messages": [{"text": "one"}, {"text": ""}]}],
           "licence_servers": [{"host": "L", "clients": ["a", "a", ""]}]})");
@@ -363,15 +368,20 @@ class tst_PlatformFile : public QObject {
         QCOMPARE(serviceControl().StartService(s.value), 0u);
         serviceControl().CloseServiceHandle(s.value);
         serviceControl().CloseServiceHandle(m.value);
+        QCOMPARE(network().NetMessageBufferSend(u"WS001", std::u16string(u"a\0b\0", 4), 8), 0u);
 
         const nlohmann::json first = net.dump();
+        QCOMPARE(first["machines"][0]["unreachable_after_calls"], 4); // a refused open counts too
+        QCOMPARE(first["machines"][0]["messages"][2]["text"], std::string("a\0b", 3));
+        QVERIFY(first["machines"][0]["services"][1]["pending_ms"] >= 36000000);
         QCOMPARE(first["machines"][0]["services"][0]["state"], "start_pending");
         QCOMPARE(first["machines"][0]["registry"][0]["values"][5]["hex"], "6162");
         QVERIFY(net.load(first.dump()));
         nlohmann::json second = net.dump();
         // Only the time spent pending moves on.
-        second["machines"][0]["services"][0]["pending_ms"] =
-            first["machines"][0]["services"][0]["pending_ms"];
+        for (int i : {0, 1})
+            second["machines"][0]["services"][i]["pending_ms"] =
+                first["machines"][0]["services"][i]["pending_ms"];
         QCOMPARE(second, first);
     }
 
@@ -469,6 +479,17 @@ class tst_PlatformFile : public QObject {
         QTest::newRow("pending time of a running service") << "/machines/0/services/0/pending_ms"
                                                            << "5"
                                                            << "machines[0].services[0].pending_ms";
+        QTest::newRow("pending beyond any clock")
+            << "/machines/0/services/0"
+            << R"({"name": "Albd", "state": "start_pending", "hang": true, "pending_ms": 9007199254740992})"
+            << "machines[0].services[0].pending_ms: expected a whole number";
+        QTest::newRow("negative call limit")
+            << "/machines/1/unreachable_after_calls"
+            << "-1"
+            << "machines[1].unreachable_after_calls: expected a whole number";
+        QTest::newRow("call limit as flag") << "/machines/1/unreachable_after_calls"
+                                            << "true"
+                                            << "machines[1].unreachable_after_calls: expected a whole number";
         QTest::newRow("licence client not text") << "/licence_servers/0/clients"
                                                  << "[1]"
                                                  << "licence_servers[0].clients[0]";

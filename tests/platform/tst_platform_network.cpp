@@ -32,7 +32,8 @@ const char* const Network = R"({
     {"name": "NOADMIN", "types": [], "admin": false}],
   "licence_servers": [{"host": "LIC01", "clients": ["WS001", "ws001", "Beta Host"]},
                       {"host": "LIC02", "clients": ["WS002"]},
-                      {"host": "EMPTY"}]})";
+                      {"host": "NOADMIN"},
+                      {"host": "LICGHOST", "clients": ["WS001"]}]})";
 
 QStringList names(const ServerEnumeration& e) {
     QStringList out;
@@ -140,11 +141,13 @@ class tst_PlatformNetwork : public QObject {
         QTest::newRow("options in any order")
             << QStringList{"lsclients", "-s", "-host", "lic01"} << true << "WS001\r\nws001\r\nBeta Host\r\n";
         QTest::newRow("server without clients")
-            << QStringList{"lsclients", "-host", "EMPTY", "-s"} << true << "";
+            << QStringList{"lsclients", "-host", "NOADMIN", "-s"} << true << "";
         QTest::newRow("unreachable server")
             << QStringList{"lsclients", "-host", "LIC02", "-s"} << false << "license server";
-        QTest::newRow("unknown host")
-            << QStringList{"lsclients", "-host", "NOWHERE", "-s"} << false << "NOWHERE";
+        QTest::newRow("unknown host") << QStringList{"lsclients", "-host", "NOWHERE", "-s"} << false
+                                      << "contact license server on host \"NOWHERE\"";
+        QTest::newRow("licence server that is no machine")
+            << QStringList{"lsclients", "-host", "LICGHOST", "-s"} << false << "contact license server";
         QTest::newRow("machine that is no server")
             << QStringList{"lsclients", "-host", "WS001", "-s"} << false << "not a license server";
         QTest::newRow("other command") << QStringList{"lsview"} << false << "lsview";
@@ -184,6 +187,8 @@ class tst_PlatformNetwork : public QObject {
                                                 << "";
         QTest::newRow("controller unreachable") << "LDAP://LABDC/tester,user" << false << ""
                                                 << "";
+        QTest::newRow("controller that is no machine") << "LDAP://ABSENT/x,user" << false << ""
+                                                       << "";
         QTest::newRow("not a controller") << "LDAP://WS001/svc,user" << false << ""
                                           << "";
         QTest::newRow("no class") << "LDAP://DC01/svc" << false << ""
@@ -259,6 +264,70 @@ class tst_PlatformNetwork : public QObject {
         QFETCH(uint, error);
         QCOMPARE(logon().CheckNetworkLogon(domain.toStdString(), user.toStdString(), password.toStdString()),
                  error);
+    }
+
+    // A machine given a call limit answers that many remote calls of any facility (closing a
+    // handle is none), then fails as an unreachable machine until the network is loaded again.
+    void callLimit_data() {
+        QTest::addColumn<QString>("facility");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<uint>("gone"); // the answer once the calls are spent; 1: the call failed
+        QTest::newRow("service manager") << "scm"
+                                         << "WS001" << 1722u;
+        QTest::newRow("registry") << "registry"
+                                  << "WS001" << 53u;
+        QTest::newRow("LSA") << "lsa"
+                             << "WS001" << 0xC0020017u;
+        QTest::newRow("messenger") << "messenger"
+                                   << "WS001" << 53u;
+        QTest::newRow("licence server") << "lsclients"
+                                        << "LIC01" << 1u;
+        QTest::newRow("domain controller") << "directory"
+                                           << "DC01" << 1u;
+        QTest::newRow("logon through the controller") << "logon"
+                                                      << "DC01" << 1311u;
+    }
+    void callLimit() {
+        QFETCH(QString, facility);
+        QFETCH(QString, host);
+        QFETCH(uint, gone);
+        const std::string h = host.toStdString();
+        std::uint32_t closeErrors = 0;
+        auto call = [&]() -> std::uint32_t {
+            if (facility == "scm") {
+                auto m = serviceControl().OpenSCManager(h, svc::ScManagerAllAccess);
+                if (m.ok()) closeErrors |= serviceControl().CloseServiceHandle(m.value);
+                return m.error;
+            }
+            if (facility == "registry") {
+                auto k = registry().RegConnectRegistry("\\\\" + h, reg::LocalMachine);
+                if (k.ok()) closeErrors |= registry().RegCloseKey(k.value);
+                return k.error;
+            }
+            if (facility == "lsa") {
+                auto p = lsa().LsaOpenPolicy(host.toStdU16String(), lsaconst::PolicyAccessForRights);
+                if (p.ok()) closeErrors |= lsa().LsaClose(p.value);
+                return p.error;
+            }
+            if (facility == "messenger")
+                return network().NetMessageBufferSend(host.toStdU16String(), u"hi", 5);
+            if (facility == "lsclients")
+                return clearTool().CmdExec({"lsclients", "-host", h, "-s"}).ok ? 0 : 1;
+            if (facility == "logon") return logon().CheckNetworkLogon("CORP", "svc", "N3w!pass");
+            return directory().BindUser("LDAP://" + h + "/svc,user").ok ? 0 : 1;
+        };
+        auto desc = nlohmann::json::parse(Network);
+        for (auto& m : desc["machines"])
+            if (m["name"] == h) m["unreachable_after_calls"] = 2;
+        QVERIFY(net->load(desc.dump()));
+        QCOMPARE(call(), 0u);
+        QCOMPARE(call(), 0u);
+        QCOMPARE(net->machine(h)["unreachable_after_calls"], 0);
+        QCOMPARE(call(), gone);
+        QCOMPARE(call(), gone);
+        QVERIFY(net->load(Network));
+        QCOMPARE(call(), 0u);
+        QCOMPARE(closeErrors, 0u);
     }
 };
 

@@ -68,6 +68,7 @@ class tst_PlatformServices : public QObject {
         QTest::newRow("domain user in other case") << "corp\\SVC" << 0u << "secret";
         QTest::newRow("LocalSystem") << "LocalSystem" << 0u << "";
         QTest::newRow("unknown account") << "CORP\\nobody" << 1057u << "good";
+        QTest::newRow("ends at a NUL") << QString("CORP\\svc") + QChar(0) + "junk" << 0u << "secret";
     }
     void accountChangeInDump() {
         QFETCH(QString, account);
@@ -81,8 +82,30 @@ class tst_PlatformServices : public QObject {
             QCOMPARE(serviceControl().ChangeServiceConfig(s.service, change), error);
         }
         auto service = net->machine("WS001")["services"][0];
-        QCOMPARE(QString::fromStdString(service["account"]), error == 0 ? account : QString("CORP\\svc"));
+        QCOMPARE(QString::fromStdString(service["account"]),
+                 error == 0 ? account.section(QChar(0), 0, 0) : QString("CORP\\svc"));
         QCOMPARE(QString::fromStdString(service["password"]), storedPassword);
+    }
+
+    // Each call on an open handle spends one call of the machine's limit; a refusal made here (a
+    // bad handle) and a close do not, and a close frees its handle whatever became of the machine.
+    void callLimitCountsHandleCalls() {
+        auto desc = nlohmann::json::parse(Network);
+        desc["machines"][0]["unreachable_after_calls"] = 4;
+        QVERIFY(net->load(desc.dump()));
+        OpenService s("WS001", "Albd");
+        QCOMPARE(s.error, 0u);
+        QCOMPARE(serviceControl().QueryServiceStatusEx(0x12345).error, 6u);
+        auto lock = serviceControl().LockServiceDatabase(s.manager);
+        QCOMPARE(lock.error, 0u);
+        QCOMPARE(serviceControl().QueryServiceStatusEx(s.service).error, 0u);
+        QCOMPARE(net->machine("WS001")["unreachable_after_calls"], 0);
+        QCOMPARE(serviceControl().QueryServiceStatusEx(s.service).error, 1722u);
+        QCOMPARE(serviceControl().UnlockServiceDatabase(lock.value), 1722u);
+        QCOMPARE(serviceControl().UnlockServiceDatabase(lock.value), 1071u);
+        QCOMPARE(serviceControl().CloseServiceHandle(s.service), 0u);
+        QCOMPARE(serviceControl().CloseServiceHandle(s.service), 6u);
+        s.service = 0;
     }
 };
 

@@ -22,13 +22,28 @@
 
 namespace {
 
-const char* const Usage = "usage: simnet [--db PATH] load FILE|-\n"
-                          "       simnet [--db PATH] dump\n"
-                          "       simnet [--db PATH] init --demo [--if-missing]\n"
-                          "The network file is PATH, else $SIMNET_DB, else simnet.db beside simnet.\n"
-                          "Descriptions are checked strictly: unknown fields, values of the wrong type,\n"
-                          "numbers out of range (times over one hour) and names given twice are refused\n"
-                          "with the field's path, and the network stays as it was.\n";
+const char* const Usage =
+    "usage: simnet [--db PATH] load FILE|-\n"
+    "       simnet [--db PATH] dump\n"
+    "       simnet [--db PATH] init --demo [--if-missing]\n"
+    "The network file is PATH, else $SIMNET_DB, else simnet.db beside simnet; when this user\n"
+    "cannot write there, simnet.db in the user's data folder ($XDG_DATA_HOME, else\n"
+    "~/.local/share, then Halcyra/Vantrel). Vantrel and Osprel installed beside simnet use\n"
+    "the same file.\n"
+    "Descriptions are checked strictly: unknown fields, values of the wrong type,\n"
+    "numbers out of range (times over one hour, except how long a pending state has\n"
+    "lasted) and names given twice are refused with the field's path, and the network\n"
+    "stays as it was. What dump prints loads back into the same network.\n"
+    "\n"
+    "A machine's \"unreachable_after_calls\": N (a whole number; absent or null: never) makes\n"
+    "it answer N more remote calls and then fail every call as an unreachable machine does\n"
+    "(1722, 53, 0xC0020017 after its timeout_ms) until the network is loaded again; dump\n"
+    "shows the calls left. One remote call is one platform call that goes out to the machine:\n"
+    "opening its service manager, a service or its LSA, connecting its registry, each call on\n"
+    "a handle opened there, a message sent to it, lsclients on it as a licence server, a\n"
+    "directory bind or logon check through it as a domain controller. Calls refused before\n"
+    "they go out (a bad handle or argument) and closing a handle do not count; closing\n"
+    "always frees the handle.\n";
 
 int usage(const std::string& problem) {
     std::cerr << "simnet: " << problem << "\n" << Usage;
