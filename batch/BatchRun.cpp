@@ -472,7 +472,7 @@ void Run::execute() {
             return;
         }
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return;
-        if (isUpdate) results_.open(programDirectory(), resultsFileName(now()));
+        if (isUpdate) results_.open(resultsDirectory(), resultsFileName(now()));
 
         host_.beginBusy("Executing please wait...");
         busy = true;

@@ -11,6 +11,17 @@ namespace vantrel {
 // Defaults to the directory of the running executable.
 std::string programDirectory();
 void setProgramDirectory(const std::string& dir); // empty restores the default
+std::string executableDirectory();
+
+// The user's own folder for the program's files: $XDG_DATA_HOME (when an absolute path) or
+// ~/.local/share, then Halcyra/Vantrel; on Windows the local application-data folder, then
+// Halcyra\Vantrel. Not created here.
+std::string userDataDirectory();
+// `preferred`, unless this user may not write there (installed where only an administrator
+// can): then the user's data folder, created when missing.
+std::string writableDirectory(const std::string& preferred);
+// Where the results files go: writableDirectory(programDirectory()).
+std::string resultsDirectory();
 
 // The wall clock used for results-file names.
 std::chrono::system_clock::time_point now();

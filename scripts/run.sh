@@ -19,16 +19,13 @@ MSG
     exit 1
 fi
 
-# The simulated network lives in simnet.db beside the programs; make the demonstration
-# network the first time.
-if [ -x "$BIN/simnet" ] && [ ! -f "$BIN/simnet.db" ]; then
-    "$BIN/simnet" init --demo
-fi
-if [ -f "$BIN/simnet.db" ]; then
+# simnet chooses the network file as Vantrel and Osprel do ($SIMNET_DB, else simnet.db beside
+# the programs); make the demonstration network there the first time. A file it cannot use is
+# reported, and Vantrel then finds every machine unreachable.
+if [ -x "$BIN/simnet" ] && "$BIN/simnet" init --demo --if-missing; then
     cat <<MSG
-Demonstration network: $BIN/simnet.db
-  Pick "All Systems" (or another search) to list the client machines, tick some, then
-  try the service account CORP\\svc_albd with the password N3w!pass.
+On the demonstration network, pick "All Systems" (or another search) to list the client
+machines, tick some, then try the service account CORP\\svc_albd with the password N3w!pass.
 MSG
 fi
 

@@ -1,5 +1,6 @@
 #include "platform/sim/SimNetwork.h"
 
+#include "common/AppEnv.h"
 #include "platform/sim/Model.h"
 #include "platform/sim/Store.h"
 
@@ -15,10 +16,8 @@ namespace fs = std::filesystem;
 
 std::string defaultDatabasePath() {
     if (const char* env = std::getenv("SIMNET_DB"); env && *env) return env;
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    fs::path dir = ec ? fs::current_path(ec) : exe.parent_path();
-    return (dir / "simnet.db").string();
+    // simnet, Vantrel and Osprel are installed side by side, so they all choose alike.
+    return (fs::path(vantrel::writableDirectory(vantrel::executableDirectory())) / "simnet.db").string();
 }
 
 void useDatabase(const std::string& path) {

@@ -8,11 +8,12 @@ namespace platform::sim {
 // A description refused by load, or a network file that cannot be used; what() says why
 // (for a description, naming the field).
 class SimError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
-// $SIMNET_DB when set, else simnet.db beside the running executable.
+// $SIMNET_DB when set, else simnet.db beside the running executable, or in the user's data
+// folder when this user cannot write beside it.
 std::string defaultDatabasePath();
 // The file this process's platform calls use; empty restores the default. Tests call this.
 void useDatabase(const std::string& path);

@@ -2,6 +2,7 @@
 // program without a shell.
 #include "batch/ResultsFile.h"
 #include "batch/RunAndWait.h"
+#include "common/AppEnv.h"
 #include "common/Dialogs.h"
 
 #include "Scripts.h"
@@ -111,6 +112,31 @@ class tst_BatchParts : public QObject {
             QByteArray(
                 "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n\"WS,1\",N/A,True,N/A,No Error:6\r\n"));
         QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
+    }
+
+    // Where the program keeps its files when it cannot write beside itself (the install test
+    // runs a whole update there).
+    void userDataFolder_data() {
+        QTest::addColumn<QByteArray>("xdg");
+        QTest::addColumn<QString>("below"); // the data folder below the temporary folder
+        QTest::newRow("XDG data home") << QByteArray("/xdg") << "xdg/Halcyra/Vantrel";
+        QTest::newRow("relative XDG value ignored")
+            << QByteArray("xdg") << "home/.local/share/Halcyra/Vantrel";
+        QTest::newRow("empty XDG value") << QByteArray() << "home/.local/share/Halcyra/Vantrel";
+    }
+    void userDataFolder() {
+        QFETCH(QByteArray, xdg);
+        QFETCH(QString, below);
+        QTemporaryDir dir;
+        const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_DATA_HOME");
+        qputenv("HOME", dir.filePath("home").toUtf8());
+        qputenv("XDG_DATA_HOME", xdg.startsWith('/') ? dir.path().toUtf8() + xdg : xdg);
+        QCOMPARE(QString::fromStdString(vantrel::userDataDirectory()), dir.filePath(below));
+        // A writable folder, or one that is missing (a fault of its own), is kept.
+        for (const QString& kept : {dir.path(), dir.filePath("missing")})
+            QCOMPARE(QString::fromStdString(vantrel::writableDirectory(kept.toStdString())), kept);
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", oldXdg);
     }
 
     // The wait lets events run: the helper only ends once a timer of ours has fired.
