@@ -103,8 +103,10 @@ int closeFile(int fd) {
 } // namespace
 
 ResultsFile::ResultsFile(const std::string& directory, const std::string& name) {
-    // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
     constexpr int MaxTries = 10000;
+#ifdef _WIN32
+    // An open file cannot be unlinked here, so the file is made under its own name at once.
+    // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
     for (int n = 1; n <= MaxTries; ++n) {
         std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
         int fd = createNew(candidate);
@@ -118,6 +120,41 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
     if (fd_ < 0)
         throw std::runtime_error("Could not create the results file: every name for " + name + " is taken");
     writeLine(ResultsHeader);
+#else
+    // The header is written to a hidden file first, which is then linked under the results
+    // name: a run killed at any moment leaves either no results file or one with its header,
+    // and link(), unlike rename(), never replaces a file already there.
+    std::string staging;
+    for (int n = 0; n < MaxTries && fd_ < 0; ++n) {
+        staging =
+            joinPath(directory, ".results-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp");
+        fd_ = createNew(staging);
+        if (fd_ < 0 && errno != EEXIST)
+            fail("Could not create the results file", joinPath(directory, name), errno);
+    }
+    if (fd_ < 0) fail("Could not create the results file", joinPath(directory, name), EEXIST);
+    path_ = staging;
+    auto abandon = [&](const std::string& message) {
+        ::unlink(staging.c_str());
+        closeFile(fd_);
+        fd_ = -1;
+        throw std::runtime_error(message);
+    };
+    try {
+        writeLine(ResultsHeader);
+    } catch (const std::exception& e) {
+        abandon(e.what());
+    }
+    for (int n = 1; n <= MaxTries && path_ == staging; ++n) {
+        const std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
+        if (::link(staging.c_str(), candidate.c_str()) == 0)
+            path_ = candidate;
+        else if (errno != EEXIST)
+            abandon("Could not create the results file " + candidate + ": " + std::strerror(errno));
+    }
+    if (path_ == staging) abandon("Could not create the results file: every name for " + name + " is taken");
+    ::unlink(staging.c_str());
+#endif
 }
 
 ResultsFile::~ResultsFile() {
