@@ -3,6 +3,7 @@
 // unreachable after a different number of calls, so a fault strikes at every step of the
 // update (Osprel's grant, the lock, the change, the stop, the waits, the start); the rows
 // are then checked against what the network really holds.
+#include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
@@ -253,11 +254,11 @@ class tst_BatchFaults : public QObject {
     // kill -9 at random moments of runs in a separate process: the file holds the header and
     // whole lines only, and the next run on the same machines succeeds.
     void killedRunsLeaveWholeLines() {
-        const QStringList names = machineNames(16);
+        const QStringList names = machineNames(8);
         json network = {{"domains", json::array({domain()})}, {"machines", json::array()}};
         network["machines"].push_back({{"name", "DC01"}, {"domain", "CORP"}});
         for (const auto& name : names)
-            network["machines"].push_back(albdMachine(name.toStdString(), "running", 15, 15));
+            network["machines"].push_back(albdMachine(name.toStdString(), "running", 10, 10));
         QRandomGenerator random(20261207);
         qint64 fullRunMs = 0;
         auto child = [&](bool killIt) {
