@@ -72,15 +72,15 @@ Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& m
         // The update counts down only while calls are left, so processes racing for the last
         // call cannot both have it.
         if (m && m->reachable && m->callsLeft != NoCallLimit) {
-            dropped = true;
-            if (m->callsLeft > 0) {
-                Transaction t(*c, true);
-                c->query("UPDATE machines SET calls_left = calls_left - 1 WHERE id = ? AND calls_left > 0")
-                    .bind(1, m->id)
-                    .run();
-                dropped = sqlite3_changes(c->handle()) == 0;
-                t.commit();
-            }
+            Transaction t(*c, true);
+            c->query("UPDATE machines SET calls_left = calls_left - 1 WHERE id = ? AND calls_left > 0")
+                .bind(1, m->id)
+                .run();
+            dropped = sqlite3_changes(c->handle()) == 0;
+            // A machine that has dropped off has lost its connections, and with them, as on
+            // Windows when an RPC context runs down, the service database lock they held.
+            if (dropped) c->query("DELETE FROM scm_locks WHERE machine_id = ?").bind(1, m->id).run();
+            t.commit();
         }
     } catch (const DbError& e) {
         Store::instance().fail(e.what());

@@ -198,7 +198,7 @@ class tst_BatchFaults : public QObject {
         QFETCH(bool, grant);
         // Enough strike points to pass the whole sequence of one machine, for a service
         // that runs, one that is stopped and one whose stop stays pending for a while.
-        const int strikes = 60;
+        const int strikes = 40;
         json network = {{"domains", json::array({domain()})}, {"machines", json::array()}};
         network["machines"].push_back({{"name", "DC01"}, {"domain", "CORP"}});
         QStringList names;
@@ -247,7 +247,9 @@ class tst_BatchFaults : public QObject {
             if (row[1] == "True" && state != "running")
                 QVERIFY2(row[3] == "False" && error.contains("Restart"), qPrintable(where));
         }
-        QVERIFY(failedRows > strikes); // the faults did strike
+        // Each variant's sequence is longer than fifteen calls, so at least that many of its
+        // machines were struck before their sequence was done.
+        QVERIFY2(failedRows >= 3 * 15, qPrintable(QString::number(failedRows)));
         QCOMPARE(lockCount(db), 0);
     }
 
