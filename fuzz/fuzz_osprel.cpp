@@ -145,7 +145,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(out != nullptr, "open_memstream");
     const int code = osprelMain(argc, argv.data(), out);
     std::fclose(out);
+    const std::string printed(text, length);
     std::free(text);
+    FUZZ_CHECK(!printed.empty(), "a run that printed nothing");
+    FUZZ_CHECK(code == 0 || printed.find('\n') != std::string::npos, "a failure without a line saying why");
     platform::setLsa(nullptr);
     FUZZ_CHECK(code == 0 || code == 1, "exit code " + std::to_string(code));
     FUZZ_CHECK(lsa.closes == (lsa.opened ? 1 : 0), "the policy was not closed exactly once");
