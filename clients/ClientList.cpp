@@ -10,24 +10,23 @@
 namespace vantrel {
 
 ClientList::ClientList(QListWidget* list, QLabel* countLabel, QObject* parent)
-    : QObject(parent), list_(list), countLabel_(countLabel) {
+    : QObject(parent), list_(list), model_(list->model()), countLabel_(countLabel) {
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
     plainLocale_ = collator_.locale().language() == QLocale::C;
 
     // The index follows the widget's model, so it stays right whoever changes the list.
-    auto* model = list_->model();
-    connect(model, &QAbstractItemModel::rowsInserted, this,
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { rowsInserted(first, last); });
-    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+    connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { rowsAboutToBeRemoved(first, last); });
-    connect(model, &QAbstractItemModel::dataChanged, this,
+    connect(model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
                 if (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole))
                     textsChanged(topLeft.row(), bottomRight.row());
             });
-    connect(model, &QAbstractItemModel::modelReset, this, [this] { rebuildIndex(); });
-    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { rebuildIndex(); });
-    connect(model, &QAbstractItemModel::rowsMoved, this, [this] { rebuildIndex(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { rebuildIndex(); });
+    connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { rebuildIndex(); });
+    connect(model_, &QAbstractItemModel::rowsMoved, this, [this] { rebuildIndex(); });
     rebuildIndex();
 }
 
@@ -158,7 +157,7 @@ void ClientList::rowsInserted(int first, int last) {
     std::vector<Key> keys;
     keys.reserve(last - first + 1);
     for (int row = first; row <= last; ++row) {
-        keys.push_back(keyOf(text(row)));
+        keys.push_back(keyOf(rowText(row)));
         addKey(keys.back());
     }
     rowKeys_.insert(rowKeys_.begin() + first, keys.begin(), keys.end());
@@ -173,19 +172,23 @@ void ClientList::rowsAboutToBeRemoved(int first, int last) {
 void ClientList::textsChanged(int first, int last) {
     for (int row = first; row <= last && row < static_cast<int>(rowKeys_.size()); ++row) {
         dropKey(rowKeys_[row]);
-        rowKeys_[row] = keyOf(text(row));
+        rowKeys_[row] = keyOf(rowText(row));
         addKey(rowKeys_[row]);
     }
+}
+
+QString ClientList::rowText(int row) const {
+    return model_->index(row, 0).data(Qt::DisplayRole).toString();
 }
 
 void ClientList::rebuildIndex() {
     foldedIndex_.clear();
     sortKeyIndex_.clear();
     rowKeys_.clear();
-    const int n = count();
+    const int n = model_->rowCount();
     rowKeys_.reserve(n);
     for (int row = 0; row < n; ++row) {
-        rowKeys_.push_back(keyOf(text(row)));
+        rowKeys_.push_back(keyOf(rowText(row)));
         addKey(rowKeys_.back());
     }
 }

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+class QAbstractItemModel;
 class QLabel;
 class QListWidget;
 
@@ -68,8 +69,12 @@ class ClientList : public QObject {
     void rowsAboutToBeRemoved(int first, int last);
     void textsChanged(int first, int last);
     void rebuildIndex();
+    // The index reads the model, never the widget: the widget's destructor deletes the model,
+    // whose reset then reaches rebuildIndex while the widget is only half there.
+    QString rowText(int row) const;
 
     QListWidget* list_;
+    QAbstractItemModel* model_;
     QLabel* countLabel_;
     QLabel* captionLabel_ = nullptr;
 
