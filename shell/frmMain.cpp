@@ -143,6 +143,10 @@ frmMain::~frmMain() {
     // The list empties itself as it goes, after controls its handlers use are gone.
     clientList->disconnect(this);
     clientList->model()->disconnect(this);
+    // QWidget's destructor closes the window, and the focus leaving an edit box makes controls
+    // emit signals (a combo box's activated): no handler may run on the half-destroyed window.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 void frmMain::buildControls() {
