@@ -91,6 +91,12 @@ class FuzzedLsa : public platform::Lsa {
         maybeFault();
         return in_.ConsumeBool() ? 0 : (in_.ConsumeIntegral<std::uint32_t>() | 0xC0000000u);
     }
+    // Osprel only grants; it never asks what an account holds.
+    platform::Result<std::vector<std::u16string>> LsaEnumerateAccountRights(platform::Handle,
+                                                                            const platform::Sid&) override {
+        FUZZ_CHECK(false, "Osprel enumerated rights");
+        return {};
+    }
     std::uint32_t LsaClose(platform::Handle policy) override {
         ++closes;
         FUZZ_CHECK(opened && policy == PolicyHandle && closes == 1, "a close of no open policy, or twice");
