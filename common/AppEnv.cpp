@@ -21,7 +21,7 @@ namespace {
 std::string programDirOverride;
 std::function<std::chrono::system_clock::time_point()> clockFn;
 std::function<void()> yieldFn;
-long long pauseUnitUs = 1000;
+long long pauseUnitUs = 100;
 // Namespace-scope initialisation runs before main, on the thread that runs main.
 const std::thread::id windowThread = std::this_thread::get_id();
 

@@ -35,7 +35,9 @@ void setYieldFunction(std::function<void()> fn); // empty restores the no-op
 // True on the thread that started the program, the one the windows live on.
 bool isWindowThread();
 
-// One unit of the service wait's Pause, in microseconds (1000 by default: one millisecond).
+// One unit of the service wait's Pause, in microseconds: 100 by default, a tenth of a
+// millisecond. The wait pauses 1,000 to 10,000 units between looks at the service (a tenth of
+// its wait hint), so it sees a stop or start finish within 0.1 s to 1 s of it happening.
 long long pauseUnitMicroseconds();
 void setPauseUnitMicroseconds(long long us);
 

@@ -28,10 +28,10 @@ inline constexpr const char* BlankMachineText = "Error: the machine name is empt
 // The most WaitForService ever pauses in all, in pause units: two minutes at the default unit.
 // A service that keeps reporting progress without ever leaving its pending state would
 // otherwise hold the run (and, before this cap, the window) for ever.
-inline constexpr long long WaitForServiceLimitUnits = 120000;
+inline constexpr long long WaitForServiceLimitUnits = 1200000;
 inline constexpr const char* WaitLimitText = "Service is still pending after the 120-second wait limit";
 std::uint32_t WaitForService(platform::Handle service, std::uint32_t pendingState, std::string& errorText);
-// Sleeps `units` pause units (one millisecond each unless a test shortened the unit), giving
+// Sleeps `units` pause units (a tenth of a millisecond each unless a test changed the unit), giving
 // the event loop a turn (yieldEvents) at least every 50 ms, so the window repaints and a
 // close is seen during long waits.
 void Pause(long long units);
