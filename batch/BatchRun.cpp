@@ -70,6 +70,14 @@ bool arrived(bool start, bool waited, std::uint32_t state) {
     return state == svc::Stopped || (!waited && state == svc::StopPending);
 }
 
+// Whether a procedure's error text says the machine did not answer at all: no route to it, or
+// no RPC server behind its name.
+bool machineDidNotAnswer(const std::string& errorText) {
+    for (std::uint32_t code : {platform::err::BadNetPath, platform::err::RpcServerUnavailable})
+        if (errorText.find("::" + std::to_string(code) + "::") != std::string::npos) return true;
+    return false;
+}
+
 std::string notArrivedText(bool start, std::uint32_t state) {
     return std::string(start ? "Error::Service is not running after the start"
                              : "Error::Service has not stopped after the stop") +
@@ -205,13 +213,27 @@ bool Sequence::update(MachineResult& r) {
     const std::string& m = r.machine;
     const bool useDirectory = host_.useDirectory();
     if (!progress(m + ":" + " updating account and/or password..")) return false;
+    bool answered = true;
     if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
         r.updated = "True";
         host_.paneLine(m + ": Success.  Updated service " + in_.service);
     } else {
         host_.paneLine(m + Failed + " unable to update service...");
         r.updated = "False";
+        answered = !machineDidNotAnswer(error_);
         error_ = "Update Failed: " + error_ + ";";
+    }
+
+    // A machine that did not answer the change has been left as it was; asking it to stop
+    // and start as well would only wait out three more time-outs (the two running checks and
+    // the start) for the same answer.
+    if (host_.stopAndRestart() && !answered) {
+        host_.paneLine(m + Failed + ":Could not start/restart service: the machine did not answer");
+        r.restarted = "False";
+        error_ += "Restart Failed: not tried as the machine did not answer";
+        r.error = error_;
+        results_.write(r);
+        return true;
     }
 
     // From here on a close waits: stopping between the stop and the restart would leave the
