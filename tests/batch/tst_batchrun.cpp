@@ -183,7 +183,7 @@ class tst_BatchRun : public QObject {
         QVERIFY(QFile::link(osprel, progDir + "/Osprel"));
         QGuiApplication::setQuitOnLastWindowClosed(false); // the window is closed on purpose below
         vantrel::setDialogs(&boxes);
-        vantrel::setPauseUnitMicroseconds(10);
+        vantrel::setPauseUnitMicroseconds(1); // the wait limit is 1.2 s
         vantrel::setClock([] { return std::chrono::system_clock::from_time_t(1796627733); });
         vantrel::setYieldFunction([this] {
             if (w && w->hasProgress()) {
