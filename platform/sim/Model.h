@@ -109,6 +109,12 @@ struct LiveState {
 LiveState liveState(const std::string& stored, std::int64_t sinceMs, std::uint32_t startMs,
                     std::uint32_t stopMs, std::uint32_t waitHintMs, bool hang, std::int64_t nowMs);
 
+// A registry key path split at its backslashes; refuses empty parts (a doubled or leading
+// backslash), naming `where`. One trailing backslash is dropped.
+std::vector<std::string> keyParts(const std::string& path, const std::string& where);
+// The first `count` parts joined again.
+std::string joinParts(const std::vector<std::string>& parts, std::size_t count);
+
 // Replaces everything in an open file (inside the caller's transaction).
 void writeNetwork(Connection& c, const NetworkDesc& net);
 NetworkDesc readNetwork(Connection& c, std::int64_t nowMs);
@@ -141,6 +147,11 @@ std::uint32_t useCode(const std::string& use);
 
 // A SID of the file as dump names it: DOMAIN\name, a built-in or well-known name, else the SID text.
 std::string renderSidName(const std::vector<DomainDesc>& domains, const std::string& sidText);
+
+// The SID a rights entry's account stands for on a machine of that domain: a SID as written,
+// else the account the name leads to; empty when it leads to none.
+std::string sidOfAccount(const std::vector<DomainDesc>& domains, const std::string& machineDomain,
+                         const std::string& account);
 
 // The rights and privileges this LSA knows, by canonical name; empty when unknown.
 std::string canonicalRightName(const std::string& name);

@@ -190,4 +190,51 @@ std::string renderSidName(const std::vector<DomainDesc>& domains, const std::str
     return sidText;
 }
 
+namespace {
+
+class ModelSource : public AccountSource {
+  public:
+    explicit ModelSource(const std::vector<DomainDesc>& d) : domains(d) {}
+    bool findDomain(const std::string& n, std::string& canonical, std::string& sid) override {
+        for (const auto& d : domains)
+            if (equalsNoCase(d.name, n)) {
+                canonical = d.name;
+                sid = d.sid;
+                return true;
+            }
+        return false;
+    }
+    bool findAccount(const std::string& domain, const std::string& n, std::uint32_t& rid,
+                     std::string& use) override {
+        for (const auto& d : domains)
+            if (equalsNoCase(d.name, domain))
+                for (const auto& a : d.accounts)
+                    if (equalsNoCase(a.name, n)) {
+                        rid = a.rid;
+                        use = a.use;
+                        return true;
+                    }
+        return false;
+    }
+
+  private:
+    const std::vector<DomainDesc>& domains;
+};
+
+} // namespace
+
+// The SID a rights entry's account stands for on a machine of that domain: a SID as written,
+// else the account the name leads to; empty when it leads to none.
+std::string sidOfAccount(const std::vector<DomainDesc>& domains, const std::string& machineDomain,
+                         const std::string& account) {
+    Sid sid;
+    if (account.rfind("S-", 0) == 0 && parseSid(account, sid)) return sidToString(sid);
+    ModelSource src(domains);
+    NameResolution n = resolveAccountName(src, machineDomain, account);
+    if (!n.hasRid) return {};
+    parseSid(n.domainSid, sid);
+    sid.subAuthorities.push_back(n.rid);
+    return sidToString(sid);
+}
+
 } // namespace platform::sim
