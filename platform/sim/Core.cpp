@@ -8,11 +8,18 @@
 
 namespace platform::sim {
 
-std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
-    auto q = c.query("SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, "
-                     "timeout_ms, calls_left FROM machines WHERE name = ?");
-    q.bind(1, name);
-    if (!q.step()) return std::nullopt;
+namespace {
+
+// Whole literals: a connection keeps its prepared statements by the text's address.
+#define VANTREL_MACHINE_COLUMNS                                                                          \
+    "SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, timeout_ms, "  \
+    "calls_left FROM machines "
+const char* const FindMachineSql = VANTREL_MACHINE_COLUMNS "WHERE name = ?";
+const char* const AllMachinesSql = VANTREL_MACHINE_COLUMNS "ORDER BY id";
+#undef VANTREL_MACHINE_COLUMNS
+
+// The machine of the statement's current row, selected with the columns above.
+MachineRow machineOf(Statement& q) {
     MachineRow m;
     m.id = q.integer(0);
     m.name = q.text(1);
@@ -26,6 +33,22 @@ std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
     m.timeoutMs = static_cast<std::uint32_t>(q.integer(9));
     m.callsLeft = q.integer(10);
     return m;
+}
+
+} // namespace
+
+std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
+    auto q = c.query(FindMachineSql);
+    q.bind(1, name);
+    if (!q.step()) return std::nullopt;
+    return machineOf(q);
+}
+
+std::vector<MachineRow> allMachines(Connection& c) {
+    std::vector<MachineRow> rows;
+    auto q = c.query(AllMachinesSql);
+    while (q.step()) rows.push_back(machineOf(q));
+    return rows;
 }
 
 bool DbAccountSource::findDomain(const std::string& name, std::string& canonical, std::string& sid) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace platform::sim {
 
@@ -30,6 +31,8 @@ struct MachineRow {
 };
 
 std::optional<MachineRow> findMachine(Connection& c, const std::string& name);
+// Every machine of the file, in the order they were written.
+std::vector<MachineRow> allMachines(Connection& c);
 // This computer's name, as the machine of the network that stands for it.
 std::string localHostName();
 

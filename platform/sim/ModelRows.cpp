@@ -2,6 +2,8 @@
 // from what its row stores.
 #include "platform/sim/Model.h"
 
+#include "platform/sim/Core.h"
+
 #include "platform/sim/SimNetwork.h"
 #include "platform/sim/Store.h"
 
@@ -194,26 +196,20 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
         }
     }
     std::map<std::int64_t, std::size_t> machineIndex;
-    {
-        auto q =
-            c.query("SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, "
-                    "timeout_ms, calls_left FROM machines ORDER BY id");
-        while (q.step()) {
-            MachineDesc m;
-            m.name = q.text(1);
-            m.domain = q.text(2);
-            m.types = static_cast<std::uint32_t>(q.integer(3));
-            m.platformId = static_cast<std::uint32_t>(q.integer(4));
-            m.reachable = q.integer(5) != 0;
-            m.admin = q.integer(6) != 0;
-            m.messenger = q.integer(7) != 0;
-            m.latencyMs = static_cast<std::uint32_t>(q.integer(8));
-            m.timeoutMs = static_cast<std::uint32_t>(q.integer(9));
-            if (q.integer(10) != NoCallLimit)
-                m.unreachableAfterCalls = static_cast<std::uint32_t>(q.integer(10));
-            machineIndex[q.integer(0)] = net.machines.size();
-            net.machines.push_back(std::move(m));
-        }
+    for (const MachineRow& row : allMachines(c)) {
+        MachineDesc m;
+        m.name = row.name;
+        m.domain = row.domain;
+        m.types = row.types;
+        m.platformId = row.platformId;
+        m.reachable = row.reachable;
+        m.admin = row.admin;
+        m.messenger = row.messenger;
+        m.latencyMs = row.latencyMs;
+        m.timeoutMs = row.timeoutMs;
+        if (row.callsLeft != NoCallLimit) m.unreachableAfterCalls = static_cast<std::uint32_t>(row.callsLeft);
+        machineIndex[row.id] = net.machines.size();
+        net.machines.push_back(std::move(m));
     }
     auto machineOf = [&](std::int64_t id) -> MachineDesc* {
         auto it = machineIndex.find(id);
