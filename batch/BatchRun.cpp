@@ -70,12 +70,16 @@ bool arrived(bool start, bool waited, std::uint32_t state) {
     return state == svc::Stopped || (!waited && state == svc::StopPending);
 }
 
+// Whether a procedure's error text names this Windows error number.
+bool failedWith(const std::string& errorText, std::uint32_t code) {
+    return errorText.find("::" + std::to_string(code) + "::") != std::string::npos;
+}
+
 // Whether a procedure's error text says the machine did not answer at all: no route to it, or
 // no RPC server behind its name.
 bool machineDidNotAnswer(const std::string& errorText) {
-    for (std::uint32_t code : {platform::err::BadNetPath, platform::err::RpcServerUnavailable})
-        if (errorText.find("::" + std::to_string(code) + "::") != std::string::npos) return true;
-    return false;
+    return failedWith(errorText, platform::err::BadNetPath) ||
+           failedWith(errorText, platform::err::RpcServerUnavailable);
 }
 
 std::string notArrivedText(bool start, std::uint32_t state) {
@@ -272,9 +276,7 @@ bool Sequence::update(MachineResult& r) {
                 host_.paneLine(m + Failed + ":Could not start/restart service");
                 r.restarted = "False";
                 // The new account could not log on: the same is likely on every machine.
-                if (r.updated == "True" &&
-                    error_.find("::" + std::to_string(platform::err::ServiceLogonFailed) + "::") !=
-                        std::string::npos)
+                if (r.updated == "True" && failedWith(error_, platform::err::ServiceLogonFailed))
                     logonFailed_ = true;
                 error_ = "Restart Failed: " + error_;
             }
