@@ -49,7 +49,13 @@ namespace {
 
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
+#ifdef _WIN32
+    // The path is shown to the user: in Windows' own spelling.
+    if (dir.back() == '\\' || dir.back() == '/') return dir + name;
+    return dir + "\\" + name;
+#else
     return dir.back() == '/' ? dir + name : dir + "/" + name;
+#endif
 }
 
 // "x.csv" -> "x_2.csv" for n = 2.

@@ -4,7 +4,16 @@
 # there, so the three programs and the help live together in one program directory
 # (<prefix>/lib/vantrel by default); <prefix>/bin gets links to the programs, which resolve to
 # that directory when started.
+#
+# On Windows the prefix itself is the program directory (as under Program Files), and the
+# install step also copies beside the programs the Qt libraries, plugins and compiler run-time
+# libraries they load: packaging/WindowsDeploy.cmake.
 include(GNUInstallDirs)
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeploy.cmake)
+  return()
+endif()
 
 set(VANTREL_INSTALL_PROGRAMDIR "lib/vantrel" CACHE STRING
     "Directory, under the install prefix, that holds Vantrel, Osprel, simnet and the help document")

@@ -4,6 +4,7 @@
 # needs: Core, Gui, Widgets, Test, the windows/offscreen/minimal platform plugins and the
 # Windows styles, with the bundled zlib, pcre2, freetype, harfbuzz and libpng.
 #
+# `scripts/qt-windows.sh --prefix` prints the folder only; `--built` answers by its exit status.
 # Installs into VANTREL_QT_WINDOWS (default ~/.cache/vantrel/qt-6.4.2-mingw64) and does nothing
 # when that folder already holds a finished build. When ../shared/qt-windows/ (beside the
 # repository) holds qt-6.4.2-mingw64.tar.xz, that archive is unpacked instead of building.
@@ -15,6 +16,12 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 QT_VERSION=6.4.2
 PREFIX=${VANTREL_QT_WINDOWS:-$HOME/.cache/vantrel/qt-$QT_VERSION-mingw64}
 STAMP="$PREFIX/.vantrel-complete"
+
+# --prefix: where the build is (or will be); --built: whether it is finished there.
+case "${1:-}" in
+--prefix) echo "$PREFIX" && exit 0 ;;
+--built) [ -f "$STAMP" ] && exit 0 || exit 1 ;;
+esac
 
 if [ -f "$STAMP" ]; then
     echo "Qt $QT_VERSION for Windows: $PREFIX (already built)"

@@ -1,13 +1,17 @@
 #!/bin/sh
-# The Windows build, proven under Wine: installs what is missing (mingw-w64, wine64, doctest),
-# cross-builds into build-win/, then runs in a throw-away Wine prefix the conformance suite
-# and Osprel's black-box cases, comparing Osprel.exe with the native build/bin/Osprel where no
-# remote machine is involved. Ends with "N passed, N failed"; exits non-zero on a failure.
+# The Windows build, proven under Wine: installs what is missing (mingw-w64, wine64, doctest,
+# wixl), builds Qt for Windows once (scripts/qt-windows.sh, cached outside the tree),
+# cross-builds everything into build-win/ and the MSI, then runs in throw-away Wine prefixes:
+# the conformance suite, Osprel's black-box cases (compared with the native build/bin/Osprel
+# where no remote machine is involved), the windowed program's tests on Wine's service
+# manager, registry and LSA, and the MSI installed, run and removed by a user who cannot write
+# Program Files. Each stage ends with its own "N passed, N failed", the script with the total;
+# it exits non-zero on a failure.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/setup.sh"
 
-REQUIRED_PACKAGES="$REQUIRED_PACKAGES mingw-w64 wine64 doctest-dev"
+REQUIRED_PACKAGES="$REQUIRED_PACKAGES mingw-w64 wine64 doctest-dev wixl x11-utils"
 install_missing_packages
 
 # The native Osprel to compare with.
@@ -16,12 +20,21 @@ if [ ! -f "$ROOT/build/CMakeCache.txt" ]; then
 fi
 cmake --build "$ROOT/build" -j "${JOBS:-2}" --target Osprel
 
+# Qt for Windows: built here once (it says how long that takes), then reused.
+"$ROOT/scripts/qt-windows.sh"
+QT_WIN=$("$ROOT/scripts/qt-windows.sh" --prefix)
+
 WIN="$ROOT/build-win"
-if [ ! -f "$WIN/CMakeCache.txt" ]; then
+# A build folder made before Qt for Windows was there is made again with it.
+if ! grep -q '^VANTREL_WITH_QT:BOOL=ON' "$WIN/CMakeCache.txt" 2>/dev/null; then
+    rm -rf "$WIN"
     cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake"
+        -DCMAKE_TOOLCHAIN_FILE="$QT_WIN/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake"
 fi
 cmake --build "$WIN" -j "${JOBS:-2}"
+"$ROOT/scripts/package-windows.sh"
 
 WINE=/usr/lib/wine/wine64
 [ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine)
@@ -54,8 +67,29 @@ timeout 120 "$WINESERVER" -w >/dev/null 2>&1 || true
 
 passed=0
 failed=0
+total_passed=0
+total_failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
+stage_end() { # prints the stage's figures and adds them to the total
+    echo "$1: $passed passed, $failed failed"
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    passed=0
+    failed=0
+}
+count_qtest() { # count_qtest OUTPUT EXIT NAME: a Qt Test program's totals
+    totals=$(tr -d '\r' <"$1" | grep '^Totals:' | tail -1)
+    ok=$(echo "$totals" | sed -n 's/^Totals: \([0-9]*\) passed.*/\1/p')
+    bad=$(echo "$totals" | sed -n 's/.* \([0-9]*\) failed.*/\1/p')
+    if [ -z "$ok" ] || [ -z "$bad" ]; then
+        fail "$3: no totals (exit $2)"
+    else
+        passed=$((passed + ok))
+        failed=$((failed + bad))
+        [ "$2" -eq 0 ] || [ "$bad" -gt 0 ] || fail "$3 exited $2"
+    fi
+}
 
 # --- The conformance suite against Wine's service manager, registry and LSA.
 SUITE="$WIN/bin/conformance.exe"
@@ -168,5 +202,112 @@ set -e
 tr -d '\r' <"$WORK/bench.out"
 if [ "$code" -eq 0 ]; then pass; else fail "bench_win32 exited $code"; fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+stage_end "the Win32 backend"
+
+# --- The windowed program's tests on this computer's service manager, registry and LSA, with
+# Qt's DLLs and plugins taken from the Qt build (the offscreen platform: no display needed).
+echo "== tst_winwindow (the main window on the Win32 backend)"
+winpath() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+set +e
+WINEPATH=$(winpath "$QT_WIN/bin") QT_PLUGIN_PATH=$(winpath "$QT_WIN/plugins") QT_QPA_PLATFORM=offscreen \
+    timeout 900 "$WINE" "$WIN/bin/tst_winwindow.exe" >"$WORK/window.out" 2>&1
+code=$?
+set -e
+tr -d '\r' <"$WORK/window.out"
+count_qtest "$WORK/window.out" "$code" tst_winwindow
+stage_end "the windowed program"
+
+# --- The MSI, as an administrator deploys it: installed silently, the installed program run by
+# a user who cannot write Program Files (its results go to %LOCALAPPDATA%), removed silently.
+# The superuser is not bound by permissions, so then this stage runs as nobody, in a prefix of
+# its own, on a virtual display of its own.
+echo "== the MSI under Wine"
+"$WINESERVER" -k >/dev/null 2>&1 || true
+MSI=$(ls "$WIN"/Vantrel-*-x64.msi)
+USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
+cp "$MSI" "$WIN/bin/installed_update.exe" "$WIN/bin/conformance_service.exe" "$USERDIR/"
+as_user() { "$@"; }
+if [ "$(id -u)" -eq 0 ]; then
+    chown -R 65534:65534 "$USERDIR"
+    as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+fi
+DISPLAY_NO=$((90 + $$ % 100))
+Xvfb ":$DISPLAY_NO" -ac -nolisten tcp -screen 0 1280x900x24 >/dev/null 2>&1 &
+XVFB=$!
+cleanup_msi() {
+    as_user env HOME="$USERDIR" WINEPREFIX="$USERDIR/prefix" "$WINESERVER" -k >/dev/null 2>&1 || true
+    kill "$XVFB" 2>/dev/null || true
+    chmod -R u+w "$USERDIR" 2>/dev/null || true
+    rm -rf "$USERDIR"
+    cleanup
+}
+trap cleanup_msi EXIT INT TERM
+uwine() {
+    as_user env -u XAUTHORITY HOME="$USERDIR" WINEPREFIX="$USERDIR/prefix" DISPLAY=":$DISPLAY_NO" \
+        USER=nobody LOGNAME=nobody "$WINE" "$@"
+}
+msi_check() { # msi_check DESCRIPTION COMMAND...: one case of this stage
+    what=$1
+    shift
+    if "$@"; then pass; else fail "MSI: $what"; fi
+}
+cd "$USERDIR"
+timeout 300 uwine wineboot --init >/dev/null 2>&1 || true
+C="$USERDIR/prefix/drive_c"
+INSTALLED="$C/Program Files/Halcyra/Vantrel"
+SERVICE_EXE=$(as_user env HOME="$USERDIR" WINEPREFIX="$USERDIR/prefix" "$WINE" winepath -w "$USERDIR/conformance_service.exe" 2>/dev/null | tr -d '\r')
+timeout 120 uwine sc create Albd binpath= "\"$SERVICE_EXE\" -start 200 -stop 200 -hint 2000" >/dev/null 2>&1 || true
+
+msi_check "msiexec /i exited non-zero" timeout 300 uwine msiexec /i "$(basename "$MSI")" /qn
+msi_check "no Vantrel.exe, Qt or platform plugin in $INSTALLED" \
+    test -f "$INSTALLED/Vantrel.exe" -a -f "$INSTALLED/Osprel.exe" -a -f "$INSTALLED/Qt6Widgets.dll" \
+    -a -f "$INSTALLED/platforms/qwindows.dll" -a -f "$INSTALLED/help/main.html"
+msi_check "no Start-menu shortcut" test -n "$(find "$C" -iname Vantrel.lnk | head -1)"
+
+# One update through the installed program's window, with the program folder read-only.
+cp "$USERDIR/installed_update.exe" "$INSTALLED/"
+chmod -R a-w "$INSTALLED"
+set +e
+timeout 300 uwine "C:\\Program Files\\Halcyra\\Vantrel\\installed_update.exe" \
+    "$HERE" "$HERE\\nobody" "Rotated 2!" >"$WORK/installed.out" 2>&1
+set -e
+tr -d '\r' <"$WORK/installed.out" | sed 's/^/    /'
+ROWS=$(cat "$C"/users/nobody/AppData/Local/Halcyra/Vantrel/_results*.csv 2>/dev/null | tr -d '\r' || true)
+msi_check "no results row in %LOCALAPPDATA%\\Halcyra\\Vantrel" \
+    test "$(echo "$ROWS" | tail -1)" = "$HERE,N/A,True,N/A,No Error:6"
+msi_check "a results file in the program folder" test -z "$(ls "$INSTALLED" | grep '_results')"
+
+# The installed Vantrel.exe opens its window on the display and ends cleanly when closed.
+set +e
+timeout 300 uwine "C:\\Program Files\\Halcyra\\Vantrel\\Vantrel.exe" >/dev/null 2>&1 &
+APP=$!
+shown=false
+i=0
+while [ $i -lt 120 ]; do
+    if xwininfo -root -tree -display ":$DISPLAY_NO" 2>/dev/null | grep -q '"Vantrel'; then
+        shown=true
+        break
+    fi
+    sleep 1
+    i=$((i + 1))
+done
+if [ -n "${VANTREL_SCREENSHOT:-}" ] && $shown; then
+    sleep 2
+    xwd -root -display ":$DISPLAY_NO" -out "$VANTREL_SCREENSHOT" 2>/dev/null
+fi
+timeout 60 uwine taskkill /im Vantrel.exe >/dev/null 2>&1
+wait "$APP"
+closed=$?
+set -e
+msi_check "the installed Vantrel.exe showed no window" $shown
+msi_check "the installed Vantrel.exe ended with $closed after a close" test "$closed" -eq 0
+
+chmod -R u+w "$INSTALLED"
+rm -f "$INSTALLED/installed_update.exe"
+msi_check "msiexec /x exited non-zero" timeout 300 uwine msiexec /x "$(basename "$MSI")" /qn
+msi_check "files left after the uninstall" test ! -e "$C/Program Files/Halcyra"
+msi_check "the shortcut left after the uninstall" test -z "$(find "$C" -iname Vantrel.lnk | head -1)"
+stage_end "the MSI"
+
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]

@@ -13,17 +13,26 @@ namespace {
 
 const QString Key = QStringLiteral("run/machinesAtOnce");
 
-// An explicit file rather than the native store, so the same text file is found on every
-// system (the registry would be used on Windows otherwise).
+// Windows keeps a program's settings in the registry (a key of HKEY_CURRENT_USER\Software named
+// after the maker and the program), where policies can preset them; elsewhere a text file.
 QSettings settingsFile() {
+#ifdef Q_OS_WIN
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral(VANTREL_MAKER),
+                     QStringLiteral("Vantrel"));
+#else
     return QSettings(settingsFilePath(), QSettings::IniFormat);
+#endif
 }
 
 } // namespace
 
 QString settingsFilePath() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\" VANTREL_MAKER "\\Vantrel");
+#else
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/" VANTREL_MAKER "/Vantrel.conf");
+#endif
 }
 
 int machinesAtOnce() {

@@ -1,7 +1,7 @@
 #pragma once
-// The run's one stored setting: how many machines are worked on at once. Kept per user in
-// Halcyra/Vantrel.conf of the user's configuration folder, group [run], so that an
-// administrator can preset it.
+// The run's one stored setting: how many machines are worked on at once. Kept per user, key
+// run/machinesAtOnce, so that an administrator can preset it: in Halcyra/Vantrel.conf of the
+// user's configuration folder, or on Windows in the registry.
 #include <QString>
 
 namespace vantrel {
@@ -9,7 +9,8 @@ namespace vantrel {
 inline constexpr int MinMachinesAtOnce = 1;
 inline constexpr int MaxMachinesAtOnce = 64;
 
-// <configuration folder>/Halcyra/Vantrel.conf ($XDG_CONFIG_HOME, default ~/.config, on Linux).
+// <configuration folder>/Halcyra/Vantrel.conf ($XDG_CONFIG_HOME, default ~/.config, on Linux);
+// on Windows the registry key HKEY_CURRENT_USER\Software\Halcyra\Vantrel.
 QString settingsFilePath();
 
 // The stored value brought into 1..64; 1 when it is missing or not a number.

@@ -23,6 +23,19 @@
 namespace vantrel {
 
 #ifdef _WIN32
+namespace {
+
+QString ownExecutableName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+}
+
+// The temporary folder is the user's own on Windows, so the name needs no user number.
+QString lockFileName() {
+    return ownExecutableName() + QStringLiteral(".lock");
+}
+
+} // namespace
+
 bool anotherInstanceRunning() {
     return platform::otherInstanceRunning();
 }
@@ -42,6 +55,10 @@ QString executableName(const QString& exeLink) {
 QString ownExecutableName() {
     const QString name = executableName(QStringLiteral("/proc/self/exe"));
     return name.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).fileName() : name;
+}
+
+QString lockFileName() {
+    return ownExecutableName() + QStringLiteral("-%1.lock").arg(::getuid());
 }
 
 } // namespace
@@ -79,8 +96,7 @@ InstanceLock::Holder InstanceLock::check() {
 QString instanceLockPath() {
     const auto where = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") ? QStandardPaths::TempLocation
                                                                       : QStandardPaths::RuntimeLocation;
-    return QDir(QStandardPaths::writableLocation(where))
-        .filePath(ownExecutableName() + QStringLiteral("-%1.lock").arg(::getuid()));
+    return QDir(QStandardPaths::writableLocation(where)).filePath(lockFileName());
 }
 
 bool anotherCopyRunning() {
