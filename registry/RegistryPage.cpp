@@ -90,7 +90,26 @@ void report(frmMain& w, const QString& line) {
     w.query()->SetText(line + QStringLiteral("\r\n"), true);
 }
 
+QString statusText(std::uint32_t status) {
+    return status ? QStringLiteral("error ") + QString::number(status) : QStringLiteral("unexpected fault");
+}
+
 } // namespace
+
+QString machinePaneLine(const QString& action, const QString& machine, const MachineOutcome& outcome) {
+    switch (outcome.kind) {
+    case MachineOutcome::Kind::Refused:
+        return {};
+    case MachineOutcome::Kind::Failed:
+        return QStringLiteral(":>> FAILED <<: ") + action + QStringLiteral(" on ") + machine +
+               QStringLiteral(": ") + statusText(outcome.status);
+    case MachineOutcome::Kind::Skipped:
+        return action + QStringLiteral(" skipped: ") + machine + QStringLiteral(" (not confirmed)");
+    case MachineOutcome::Kind::Done:
+        break;
+    }
+    return action + QStringLiteral(": ") + machine;
+}
 
 QString blankMachineLine(const QString& action) {
     return QStringLiteral(":>> FAILED <<: ") + action + QStringLiteral(" not run: the machine name is empty");
@@ -103,14 +122,20 @@ QString doQuickQuery(frmMain& w, bool displayResult, const QString& machineName)
     return doQuickQueryOn(w, *machine, displayResult);
 }
 
-QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult, bool* refused) {
-    if (refused) *refused = false;
+QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult, MachineOutcome* outcome) {
+    MachineOutcome ignored;
+    MachineOutcome& told = outcome ? *outcome : ignored;
+    told = {};
+    const auto failed = [&told](std::uint32_t status) {
+        told.kind = MachineOutcome::Kind::Failed;
+        told.status = status;
+    };
     const QString machine = QString::fromStdString(trimBlanks(machineName.toStdString()));
     if (machine.isEmpty()) {
         // An empty name would reach this computer's own registry (or none): refused before
         // anything is called.
         w.SetMsg(blankMachineLine(w.quickQueryActionCombo->currentText()));
-        if (refused) *refused = true;
+        told.kind = MachineOutcome::Kind::Refused;
         return {};
     }
 
@@ -125,30 +150,38 @@ QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResul
     if (action == QLatin1String("UPDATE")) {
         const QString value = w.quickQueryRegValueTxt->text();
         if (value.isEmpty() || value == ValuePlaceholder) return {};
-        if (SetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value.toStdString(),
-                              remote) &&
-            displayResult)
+        std::uint32_t status = 0;
+        if (!SetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value.toStdString(),
+                               remote, &status))
+            failed(status);
+        else if (displayResult)
             report(w, QStringLiteral("Updated ") + machine + ':' + valueName + '=' + value);
         return {};
     }
 
     if (action == QLatin1String("DELETE")) {
         const QString fullKey = rootName + '\\' + keyPath + '\\' + valueName;
+        // One box per machine: it names the machine, and going on is the risk, so No is the
+        // default and Escape answers it.
         const QString text = QStringLiteral("W A R N I N G \r\n"
                                             "You are about to delete the following key and all subkeys it "
-                                            "contains.\r\n") +
-                             fullKey + QStringLiteral("\r\n\r\nAre you sure you want to continue?\r\n");
+                                            "contains, on ") +
+                             machine + QStringLiteral(":\r\n") + fullKey +
+                             QStringLiteral("\r\n\r\nAre you sure you want to continue?\r\n");
         QString line;
-        if (dialogs().message(Icon::Exclamation, "Confirm Deletion", text.toStdString(), Buttons::YesNo) ==
-            Answer::Yes) {
+        if (dialogs().message(Icon::Exclamation, "Confirm Deletion", text.toStdString(),
+                              Buttons::YesNoDefaultNo) == Answer::Yes) {
             w.SetMsg(QStringLiteral("Deleting key --> ") + fullKey);
+            std::uint32_t status = 0;
             const bool deleted =
-                DeleteRemoteKeyValue(root, (keyPath + '\\' + valueName).toStdString(), remote);
+                DeleteRemoteKeyValue(root, (keyPath + '\\' + valueName).toStdString(), remote, &status);
+            if (!deleted) failed(status);
             // Only a deletion that worked is reported as one.
             line = (deleted ? QStringLiteral("Deleted key for: ")
                             : QStringLiteral("Could not delete key for: ")) +
                    machine + ':' + valueName;
         } else {
+            told.kind = MachineOutcome::Kind::Skipped;
             line = QStringLiteral("No changes to client: ") + machine;
         }
         report(w, line);
@@ -157,7 +190,15 @@ QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResul
 
     // QUERY, and CREATE, which has no work of its own and reads like QUERY.
     std::string value;
-    if (!GetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value, remote)) return {};
+    std::uint32_t status = 0;
+    if (!GetRemoteKeyValue(root, keyPath.toStdString(), valueName.toStdString(), value, remote, &status)) {
+        // A machine left out of the summary would pass for one that was never asked.
+        failed(status);
+        if (displayResult)
+            report(w,
+                   machine + ':' + valueName + QStringLiteral(" could not be read: ") + statusText(status));
+        return {};
+    }
     const QString text = QString::fromStdString(value);
     if (displayResult) report(w, machine + ':' + valueName + '=' + text);
     return text;

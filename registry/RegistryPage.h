@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <vector>
 
 class frmMain;
@@ -38,10 +39,22 @@ void fillRegistryPage(frmMain& w);
 // current). Returns the text read for QUERY and CREATE, the empty text otherwise.
 QString doQuickQuery(frmMain& w, bool displayResult = false, const QString& machineName = QString());
 
+// What became of one machine's action, for the run's pane line.
+struct MachineOutcome {
+    enum class Kind { Done, Refused, Failed, Skipped } kind = Kind::Done;
+    std::uint32_t status = 0; // a failure's Windows status; 0 after an unexpected fault
+};
+
 // The same action on exactly `machineName`, with its blanks trimmed: no other entry stands in
 // for it ("NONE" is a machine of that name). A name that is blank is refused before any
-// registry call, with a failure line in the message pane; *refused then says so.
-QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult, bool* refused = nullptr);
+// registry call, with a failure line in the message pane. *outcome says how it went: a value
+// that could not be read or written, or a key not deleted, is Failed; a deletion answered No
+// is Skipped.
+QString doQuickQueryOn(frmMain& w, const QString& machineName, bool displayResult,
+                       MachineOutcome* outcome = nullptr);
+
+// The run's pane line for one machine; empty for a refused one, which has its own line.
+QString machinePaneLine(const QString& action, const QString& machine, const MachineOutcome& outcome);
 
 // The pane line of a run refused for a blank machine name.
 QString blankMachineLine(const QString& action);

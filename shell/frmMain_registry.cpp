@@ -63,10 +63,11 @@ void frmMain::quickQueryBut_Click() {
                 progress()->set_msg(QStringLiteral("Getting info for --> ") + machine);
                 if (closeRequested()) break;
                 // Exactly the ticked entry: never the highlighted one in its place.
-                bool refused = false;
-                vantrel::doQuickQueryOn(*this, machine, true, &refused);
+                vantrel::MachineOutcome outcome;
+                vantrel::doQuickQueryOn(*this, machine, true, &outcome);
                 anyTicked = true;
-                if (!refused) SetMsg(action + QStringLiteral(": ") + machine);
+                if (const QString line = vantrel::machinePaneLine(action, machine, outcome); !line.isEmpty())
+                    SetMsg(line);
             }
             vantrel::yieldEvents();
             if (closeRequested()) break;

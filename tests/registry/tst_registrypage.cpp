@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "registry/RegistryPage.h"
+#include "shell/QtDialogs.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 #include "shell/frmQuery.h"
@@ -16,10 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -218,26 +221,39 @@ class tst_RegistryPage : public QObject {
         }
     }
 
-    // QUERY and CREATE read and report only what they could read; every ticked machine gets
-    // its pane line, in list order, newest on top.
+    // QUERY and CREATE report what they read, and a line for each machine they could not read
+    // (left out, it would pass for one never asked); every ticked machine gets its pane line,
+    // in list order, newest on top, a failed one marked so.
     void readRun_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("valueName");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("failed"); // the machines whose pane line is a failure
+        const QString unreachable = ":LicenseHost could not be read: error 53\r\n";
         QTest::newRow("string") << "QUERY" << ClearCaseKey << "LicenseHost"
-                                << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\n";
+                                << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\nWS004" + unreachable
+                                << QStringList{"WS004"};
         QTest::newRow("dword") << "QUERY" << ClearCaseKey << "VobSchemaRev"
-                               << "WS001:VobSchemaRev=&h50\r\nWS003:VobSchemaRev=&h50\r\n";
-        QTest::newRow("create reads") << "CREATE" << ClearCaseKey << "LicenseHost"
-                                      << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\n";
-        QTest::newRow("placeholder key") << "QUERY" << QString() << QString() << QString();
+                               << "WS001:VobSchemaRev=&h50\r\nWS003:VobSchemaRev=&h50\r\n"
+                                  "WS004:VobSchemaRev could not be read: error 53\r\n"
+                               << QStringList{"WS004"};
+        QTest::newRow("create reads")
+            << "CREATE" << ClearCaseKey << "LicenseHost"
+            << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\nWS004" + unreachable
+            << QStringList{"WS004"};
+        QTest::newRow("placeholder key") << "QUERY" << QString() << QString()
+                                         << "WS001:<subkey_value> could not be read: error 2\r\n"
+                                            "WS003:<subkey_value> could not be read: error 2\r\n"
+                                            "WS004:<subkey_value> could not be read: error 53\r\n"
+                                         << QStringList{"WS001", "WS003", "WS004"};
     }
     void readRun() {
         QFETCH(QString, action);
         QFETCH(QString, key);
         QFETCH(QString, valueName);
         QFETCH(QString, expected);
+        QFETCH(QStringList, failed);
         w->query()->SetText("from the last run\r\n", true);
         fillClients({"WS001", "WS002", "WS003", "WS004"}, {0, 2, 3});
         choose(w->quickQueryActionCombo, action);
@@ -246,8 +262,13 @@ class tst_RegistryPage : public QObject {
         run();
         QCOMPARE(summary(), expected);
         QVERIFY(w->query()->isVisible());
-        QCOMPARE(paneLines(), (QStringList{action + ": WS004", action + ": WS003", action + ": WS001"}));
-        QVERIFY(boxes.shown.empty()); // the unreachable WS004 reads silently
+        QStringList pane;
+        for (const QString machine : {"WS004", "WS003", "WS001"})
+            pane << (failed.contains(machine) ? ":>> FAILED <<: " + action + " on " + machine +
+                                                    (machine == "WS004" ? ": error 53" : ": error 2")
+                                              : action + ": " + machine);
+        QCOMPARE(paneLines(), pane);
+        QVERIFY(boxes.shown.empty()); // no box for a read
         QCOMPARE(progressTexts.first(), QString("Getting info for --> WS001"));
         QVERIFY(progressTexts.contains("Getting info for --> WS004"));
         QVERIFY(!progressTexts.contains("Getting info for --> WS002"));
@@ -275,10 +296,12 @@ class tst_RegistryPage : public QObject {
         QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), writes ? "LIC09" : "LIC01");
         QCOMPARE(readText("WS002", ClearCaseKey.toStdString(), "LicenseHost"), "LIC02"); // not ticked
         QCOMPARE(summary(), writes ? QString("Updated WS001:LicenseHost=LIC09\r\n") : QString());
-        QCOMPARE(paneLines(), (QStringList{"UPDATE: WS004", "UPDATE: WS001"}));
-        // The unreachable machine's failed write says why; no line reports it.
+        // The unreachable machine's failed write says why and where, in its box and pane line.
+        QCOMPARE(paneLines(),
+                 (QStringList{writes ? ":>> FAILED <<: UPDATE on WS004: error 53" : "UPDATE: WS004",
+                              "UPDATE: WS001"}));
         QCOMPARE(boxes.shown.size(), size_t(writes ? 1 : 0));
-        if (writes) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53"));
+        if (writes) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53\r\nMachine: WS004"));
     }
 
     void deleteAsksEveryMachine() {
@@ -292,20 +315,25 @@ class tst_RegistryPage : public QObject {
         QCOMPARE(summary(), QString("Deleted key for: WS001:Old\r\n"
                                     "No changes to client: WS002\r\n"
                                     "Deleted key for: WS003:Old\r\n"));
+        // Each box names its machine and defaults to No: going on is the risk.
         QCOMPARE(boxes.shown.size(), size_t(3));
-        for (const auto& box : boxes.shown) {
+        for (int i = 0; i < 3; ++i) {
+            const auto& box = boxes.shown[i];
             QCOMPARE(box.title, std::string("Confirm Deletion"));
             QCOMPARE(box.icon, Icon::Exclamation);
-            QCOMPARE(box.buttons, Buttons::YesNo);
-            QCOMPARE(box.text, std::string("W A R N I N G \r\n"
-                                           "You are about to delete the following key and all subkeys it "
-                                           "contains.\r\n"
-                                           "HKLM\\SOFTWARE\\Vt\\Tree\\Old\r\n"
-                                           "\r\n"
-                                           "Are you sure you want to continue?\r\n"));
+            QCOMPARE(box.buttons, Buttons::YesNoDefaultNo);
+            QCOMPARE(box.text,
+                     "W A R N I N G \r\n"
+                     "You are about to delete the following key and all subkeys it contains, on WS00" +
+                         std::to_string(i + 1) +
+                         ":\r\n"
+                         "HKLM\\SOFTWARE\\Vt\\Tree\\Old\r\n"
+                         "\r\n"
+                         "Are you sure you want to continue?\r\n");
         }
+        // The machine answered No is said to be skipped, never deleted.
         QCOMPARE(paneLines(), (QStringList{"DELETE: WS003", "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old",
-                                           "DELETE: WS002", "DELETE: WS001",
+                                           "DELETE skipped: WS002 (not confirmed)", "DELETE: WS001",
                                            "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old"}));
         QVERIFY(!keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
         QVERIFY(keyExists("WS002", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
@@ -343,7 +371,7 @@ class tst_RegistryPage : public QObject {
         QVERIFY(!summary().contains("WS001"));
         const QString refused = blankMachineLine(action);
         QCOMPARE(paneLines().filter(QRegularExpression("^(?!Deleting)")),
-                 (QStringList{action + ": NONE", refused, refused}));
+                 (QStringList{":>> FAILED <<: " + action + " on NONE: error 53", refused, refused}));
         QCOMPARE(int(this->boxes.shown.size()), boxes);
 
         // A single entry is refused the same way.
@@ -351,6 +379,36 @@ class tst_RegistryPage : public QObject {
         w->textMsg->clear();
         run();
         QCOMPARE(paneLines(), QStringList{refused});
+    }
+
+    // The real box: No is its default button, and Escape answers No; the pane then says the
+    // machine was skipped, and its key stays.
+    void deleteBoxEscapeAnswersNo() {
+        QtDialogs real;
+        setDialogs(&real);
+        fillClients({"WS001", "WS002"}, {0});
+        choose(w->quickQueryActionCombo, "DELETE");
+        typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Vt\\Tree");
+        typeInto(w->queryRegSubKeyValueCombo, "Old");
+        QString text;
+        bool defaultNo = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll.stop();
+            text = box->text();
+            defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        poll.start(10);
+
+        run();
+        QVERIFY2(text.contains("on WS001:\nHKLM\\SOFTWARE\\Vt\\Tree\\Old"), qPrintable(text));
+        QVERIFY(defaultNo);
+        QCOMPARE(paneLines(), QStringList{"DELETE skipped: WS001 (not confirmed)"});
+        QCOMPARE(summary(), QString("No changes to client: WS001\r\n"));
+        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
     }
 
     // A deletion that did not happen is not reported as one.
@@ -365,8 +423,10 @@ class tst_RegistryPage : public QObject {
         QCOMPARE(summary(), QString("Could not delete key for: WS001:Missing\r\n"
                                     "Could not delete key for: WS004:Missing\r\n"));
         QCOMPARE(boxes.shown.size(), size_t(4));
-        QCOMPARE(boxes.shown[1].text, std::string("Error:DeleteRemoteKeyValue:::2"));
-        QCOMPARE(boxes.shown[3].text, std::string("Error:DeleteRemoteKeyValue:::53"));
+        QCOMPARE(boxes.shown[1].text, std::string("Error:DeleteRemoteKeyValue:::2\r\nMachine: WS001"));
+        QCOMPARE(boxes.shown[3].text, std::string("Error:DeleteRemoteKeyValue:::53\r\nMachine: WS004"));
+        QCOMPARE(paneLines().filter("FAILED"), (QStringList{":>> FAILED <<: DELETE on WS004: error 53",
+                                                            ":>> FAILED <<: DELETE on WS001: error 2"}));
         QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Keep"));
     }
 
