@@ -239,7 +239,8 @@ void frmMain::buildControls() {
     checkboxUseActiveDirectory = makeButton<vantrel::WrapCheckBox>(
         s, "checkboxUseActiveDirectory", QStringLiteral("Use Active Directory"), 360, 360, 3372, 252);
     checkboxUseActiveDirectory->setToolTip(
-        QStringLiteral("Check this box if you are using Active Directory"));
+        QStringLiteral("Connection test against the directory: the run looks up a test account "
+                       "instead of changing the service's account, so no machine's logon is changed"));
     setTextColour(checkboxUseActiveDirectory, vbColor(Blue));
     cbEnableLogonAsService = makeButton<vantrel::WrapCheckBox>(
         s, "cbEnableLogonAsService", QStringLiteral("Set Logon as a Service Right"), 2760, 360, 2775, 255);

@@ -203,6 +203,10 @@ class tst_MainWindow : public QObject {
         QCOMPARE(w->serviceAccountTxt->toolTip(),
                  QStringLiteral("Enter the service account (e.g., <Domain>\\<account>)"));
         QCOMPARE(w->logoImage->toolTip(), QStringLiteral("Goto " VANTREL_WEB_ADDRESS));
+        // It tests the connection and changes no machine: the tip must not read as a setting
+        // that real updates need.
+        QVERIFY(w->checkboxUseActiveDirectory->toolTip().startsWith(
+            QStringLiteral("Connection test against the directory")));
         QCOMPARE(w->clientList->toolTip(), QStringLiteral("Double click to client to get query information"));
         QVERIFY(w->actionTypeCombo->toolTip().endsWith(QStringLiteral("Default is config.")));
         QVERIFY(w->clientListLbl->font().bold());
