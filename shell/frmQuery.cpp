@@ -4,10 +4,10 @@
 #include "shell/ShellWidgets.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QKeyEvent>
 #include <QTextCursor>
 
 using namespace vantrel::form;
