@@ -7,7 +7,6 @@
 #include "Version.h"
 #include "clients/ClientList.h"
 #include "common/Dialogs.h"
-#include "registry/RegistryPage.h"
 #include "shell/FormKit.h"
 #include "shell/ShellWidgets.h"
 #include "shell/frmAbout.h"
@@ -427,7 +426,7 @@ void frmMain::Form_Load() {
 
         // Root keys, preset keys and actions, in that order.
         step = 5;
-        vantrel::fillRegistryPage(*this);
+        fillRegistryPage();
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "Could not load all components");
     } catch (...) {
