@@ -63,8 +63,17 @@ std::uint32_t reachKey(std::uint32_t root, const std::string& keyPath, const std
     return 0;
 }
 
-void showOpenFailure(const std::string& where, std::uint32_t status) {
-    dialogs().message(Icon::Critical, "Error...", where + "::" + std::to_string(status), Buttons::Ok);
+// On a run over many machines a box that does not say which one failed tells nothing.
+void showOpenFailure(const std::string& where, std::uint32_t status, const std::string& machineName) {
+    std::string text = where + "::" + std::to_string(status);
+    if (const auto start = machineName.find_first_not_of('\\'); start != std::string::npos)
+        text += "\r\nMachine: " + machineName.substr(start);
+    dialogs().message(Icon::Critical, "Error...", text, Buttons::Ok);
+}
+
+// The status a caller asked for, left alone when it did not ask.
+void tell(std::uint32_t* status, std::uint32_t value) {
+    if (status) *status = value;
 }
 
 std::string renderValue(const platform::RegValueRead& read) {
@@ -89,14 +98,16 @@ std::string renderValue(const platform::RegValueRead& read) {
     }
 }
 
-bool deleteTree(std::uint32_t root, const std::string& keyPath, const std::string& machineName) {
+bool deleteTree(std::uint32_t root, const std::string& keyPath, const std::string& machineName,
+                std::uint32_t* status) {
     KeyCloser connection, key;
     Handle opened = 0;
     // Every level connects anew and opens its key by the full path from the root.
-    if (auto status = reachKey(root, keyPath, machineName, OpenMode::Widest, connection, key, opened)) {
+    if (auto failed = reachKey(root, keyPath, machineName, OpenMode::Widest, connection, key, opened)) {
         key.close();
         connection.close();
-        showOpenFailure("Error:DeleteRemoteKeyValue:", status);
+        showOpenFailure("Error:DeleteRemoteKeyValue:", failed, machineName);
+        tell(status, failed);
         return false;
     }
     auto& reg = platform::registry();
@@ -104,12 +115,22 @@ bool deleteTree(std::uint32_t root, const std::string& keyPath, const std::strin
     bool haveLastDeleted = false;
     for (;;) {
         auto sub = reg.RegEnumKeyEx(opened, 0, RegistrySubkeyNameChars);
-        if (sub.error == platform::err::NoMoreItems) return reg.RegDeleteKey(opened, "") == 0;
-        if (sub.error != 0) return false;
+        if (sub.error == platform::err::NoMoreItems) {
+            const std::uint32_t deleted = reg.RegDeleteKey(opened, "");
+            tell(status, deleted);
+            return deleted == 0;
+        }
+        if (sub.error != 0) {
+            tell(status, sub.error);
+            return false;
+        }
         // A child reported deleted must not come back at index 0; if it does, stop rather
         // than loop for ever.
-        if (haveLastDeleted && sub.name == lastDeleted) return false;
-        if (!deleteTree(root, keyPath + "\\" + sub.name, machineName)) return false;
+        if (haveLastDeleted && sub.name == lastDeleted) {
+            tell(status, platform::err::InvalidParameter);
+            return false;
+        }
+        if (!deleteTree(root, keyPath + "\\" + sub.name, machineName, status)) return false;
         lastDeleted = sub.name;
         haveLastDeleted = true;
     }
@@ -125,14 +146,22 @@ std::uint32_t ToHKeyLong(const std::string& hkeyString) {
 }
 
 bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
-                       std::string& keyValue, const std::string& machineName) {
+                       std::string& keyValue, const std::string& machineName, std::uint32_t* status) {
     keyValue.clear();
+    tell(status, 0);
     try {
         KeyCloser connection, key;
         Handle opened = 0;
-        if (reachKey(root, keyPath, machineName, OpenMode::ReadWrite, connection, key, opened)) return false;
+        if (auto failed =
+                reachKey(root, keyPath, machineName, OpenMode::ReadWrite, connection, key, opened)) {
+            tell(status, failed);
+            return false;
+        }
         auto read = platform::registry().RegQueryValueEx(opened, valueName, RegistryReadBufferBytes);
-        if (read.error != 0) return false;
+        if (read.error != 0) {
+            tell(status, read.error);
+            return false;
+        }
         keyValue = renderValue(read);
         return true;
     } catch (const std::exception& e) {
@@ -146,21 +175,26 @@ bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
 }
 
 bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
-                       const std::string& value, const std::string& machineName) {
+                       const std::string& value, const std::string& machineName, std::uint32_t* status) {
+    tell(status, 0);
     try {
         KeyCloser connection, key;
         Handle opened = 0;
-        if (auto status =
+        if (auto failed =
                 reachKey(root, keyPath, machineName, OpenMode::ReadWrite, connection, key, opened)) {
             key.close();
             connection.close();
-            showOpenFailure("Error:SetRemoteKey:", status);
+            showOpenFailure("Error:SetRemoteKey:", failed, machineName);
+            tell(status, failed);
             return false;
         }
         // REG_SZ: the text and its terminating zero byte, counted.
         std::vector<std::uint8_t> data(value.begin(), value.end());
         data.push_back(0);
-        return platform::registry().RegSetValueEx(opened, valueName, platform::reg::Sz, data) == 0;
+        const std::uint32_t written =
+            platform::registry().RegSetValueEx(opened, valueName, platform::reg::Sz, data);
+        tell(status, written);
+        return written == 0;
     } catch (const std::exception& e) {
         showErrorBox(e.what(), "SetRemoteKeyValue()");
     } catch (...) {
@@ -169,15 +203,18 @@ bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
     return false;
 }
 
-bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName) {
+bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName,
+                          std::uint32_t* status) {
+    tell(status, 0);
     try {
         // A path naming no key below the root would open the root itself and empty it whole
         // before failing to delete it: refuse it before anything is touched.
         if (keyPath.find_first_not_of('\\') == std::string::npos) {
-            showOpenFailure("Error:DeleteRemoteKeyValue:", platform::err::InvalidParameter);
+            showOpenFailure("Error:DeleteRemoteKeyValue:", platform::err::InvalidParameter, machineName);
+            tell(status, platform::err::InvalidParameter);
             return false;
         }
-        return deleteTree(root, keyPath, machineName);
+        return deleteTree(root, keyPath, machineName, status);
     } catch (const std::exception& e) {
         showErrorBox(e.what(), "DeleteRemoteKeyValue()");
     } catch (...) {

@@ -12,19 +12,24 @@ namespace vantrel {
 std::uint32_t ToHKeyLong(const std::string& hkeyString);
 
 // machineName is "\\NAME"; the empty text means the local registry (no connection is made).
+// The boxes name the machine. When status is given, it receives the Windows status of the step
+// that failed (0 on success, and after an unexpected fault, which has no status).
 
 // Reads one value and renders it: REG_SZ up to its first zero byte, REG_DWORD as "&h" and
 // upper-case hex, any other type as the empty text. On false keyValue is empty.
 bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
-                       std::string& keyValue, const std::string& machineName);
+                       std::string& keyValue, const std::string& machineName,
+                       std::uint32_t* status = nullptr);
 
 // Stores value as REG_SZ under valueName, whatever type it had before.
 bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
-                       const std::string& value, const std::string& machineName);
+                       const std::string& value, const std::string& machineName,
+                       std::uint32_t* status = nullptr);
 
 // Deletes the key at keyPath with every key below it, children first. True when all are gone.
 // A path naming no key below the root (empty, or backslashes only) is refused with status 87.
-bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName);
+bool DeleteRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& machineName,
+                          std::uint32_t* status = nullptr);
 
 // The size of the read buffer, in bytes.
 constexpr std::uint32_t RegistryReadBufferBytes = 1024;

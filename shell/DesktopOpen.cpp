@@ -7,27 +7,25 @@
 namespace vantrel {
 
 namespace {
-std::function<void(const QString&)>& installedOpener() {
-    static std::function<void(const QString&)> opener;
+std::function<bool(const QString&)>& installedOpener() {
+    static std::function<bool(const QString&)> opener;
     return opener;
 }
 
-void openWithDesktop(const QString& target) {
+bool openWithDesktop(const QString& target) {
     // A file path becomes a file: URL so that characters such as '#' or '?' in a folder name
     // are not taken for parts of an address.
     const QUrl url = QDir::isAbsolutePath(target) ? QUrl::fromLocalFile(target) : QUrl(target);
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 } // namespace
 
-void desktopOpen(const QString& target) {
-    if (const auto& opener = installedOpener())
-        opener(target);
-    else
-        openWithDesktop(target);
+bool desktopOpen(const QString& target) {
+    if (const auto& opener = installedOpener()) return opener(target);
+    return openWithDesktop(target);
 }
 
-void setDesktopOpener(std::function<void(const QString&)> opener) {
+void setDesktopOpener(std::function<bool(const QString&)> opener) {
     installedOpener() = std::move(opener);
 }
 

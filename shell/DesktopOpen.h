@@ -8,11 +8,12 @@
 
 namespace vantrel {
 
-// Asks the desktop to open `target`: an absolute file path, or an address with a scheme. The
-// outcome is not reported; a target that cannot be opened is the handler's business.
-void desktopOpen(const QString& target);
+// Asks the desktop to open `target`: an absolute file path, or an address with a scheme. False
+// when no program could be started for it; what the program then does with it is its own
+// business.
+bool desktopOpen(const QString& target);
 
 // Replaces the handler; an empty function restores the desktop's.
-void setDesktopOpener(std::function<void(const QString&)> opener);
+void setDesktopOpener(std::function<bool(const QString&)> opener);
 
 } // namespace vantrel

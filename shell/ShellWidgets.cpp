@@ -3,10 +3,12 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QToolButton>
 
 namespace vantrel {
 
@@ -93,6 +95,50 @@ bool ComboWheelGuard::eventFilter(QObject* watched, QEvent* event) {
         // An editable box's line edit passes the wheel on to its box, which is watched here.
         if (auto* combo = qobject_cast<QComboBox*>(watched); combo && !combo->hasFocus()) {
             event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+CommandComboBox::CommandComboBox(QWidget* parent) : QComboBox(parent) {
+    // The open list's choice arrives as activated outside a step.
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (!stepping_) emit chosen(index);
+    });
+}
+
+void CommandComboBox::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !isEditable()) {
+        emit chosen(currentIndex());
+        event->accept();
+        return;
+    }
+    stepping_ = true;
+    QComboBox::keyPressEvent(event);
+    stepping_ = false;
+}
+
+void CommandComboBox::wheelEvent(QWheelEvent* event) {
+    stepping_ = true;
+    QComboBox::wheelEvent(event);
+    stepping_ = false;
+}
+
+void EnterPressesButtons::install(QWidget* window) {
+    auto* filter = new EnterPressesButtons(window);
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))
+            button->installEventFilter(filter);
+}
+
+bool EnterPressesButtons::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->click();
             return true;
         }
     }

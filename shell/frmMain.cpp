@@ -7,7 +7,6 @@
 #include "Version.h"
 #include "clients/ClientList.h"
 #include "common/Dialogs.h"
-#include "registry/RegistryPage.h"
 #include "shell/FormKit.h"
 #include "shell/ShellWidgets.h"
 #include "shell/frmAbout.h"
@@ -52,6 +51,7 @@ const QString BackwardCaption = QStringLiteral("7");
 const QString ToRegistryTip = QStringLiteral("Switch to Registry Query/Update page");
 const QString ToRegistryTipAfterSwitch = QStringLiteral("Switch to Registry Update/Modify page");
 const QString ToServiceTip = QStringLiteral("Switch to Modify ALBD Service page");
+const QString AccountPlaceholder = QStringLiteral("<Domain\\LoginName>");
 
 template <typename W> W* make(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* w = new W(parent);
@@ -76,9 +76,9 @@ B* makeButton(QWidget* parent, const char* name, const QString& caption, int lef
     return b;
 }
 
-QComboBox* makeCombo(QWidget* parent, const char* name, bool editable, int left, int top, int width,
-                     int height) {
-    auto* c = make<QComboBox>(parent, name, left, top, width, height);
+template <typename C = QComboBox>
+C* makeCombo(QWidget* parent, const char* name, bool editable, int left, int top, int width, int height) {
+    auto* c = make<C>(parent, name, left, top, width, height);
     c->setEditable(editable);
     if (editable) c->setInsertPolicy(QComboBox::NoInsert);
     return c;
@@ -119,6 +119,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     setTabOrder();
     vantrel::ComboWheelGuard::install(this);
+    vantrel::EnterPressesButtons::install(this);
 
     // The client area is fixed; the window is that plus the menu bar.
     setFixedSize(sizeHint());
@@ -174,7 +175,8 @@ void frmMain::buildControls() {
     clientsFoundLbl->setFont(boldFont());
     setTextColour(clientsFoundLbl, vbColor(Navy));
 
-    searchCriteriaCombo = makeCombo(w, "searchCriteriaCombo", false, 360, 1200, 3255, 288);
+    searchCriteriaCombo =
+        makeCombo<vantrel::CommandComboBox>(w, "searchCriteriaCombo", false, 360, 1200, 3255, 288);
     searchCriteriaCombo->setToolTip(QStringLiteral("Select a search criteria"));
 
     butAddClient = make<QToolButton>(w, "butAddClient", 120, 1560, 252, 252);
@@ -216,6 +218,10 @@ void frmMain::buildControls() {
     removeBut->setEnabled(false);
 
     textMsg = makeMultiLine(w, "textMsg", 360, 6600, 9972, 852);
+    // The pane is the program's record of what happened: it can be selected and copied, not
+    // typed into or cut.
+    textMsg->setReadOnly(true);
+    textMsg->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     // ---- message frame ----
     sendMsgFrame = make<QGroupBox>(w, "sendMsgFrame", 3840, 1080, 6495, 1455);
@@ -232,7 +238,8 @@ void frmMain::buildControls() {
     checkboxUseActiveDirectory = makeButton<vantrel::WrapCheckBox>(
         s, "checkboxUseActiveDirectory", QStringLiteral("Use Active Directory"), 360, 360, 3372, 252);
     checkboxUseActiveDirectory->setToolTip(
-        QStringLiteral("Check this box if you are using Active Directory"));
+        QStringLiteral("Connection test against the directory: the run looks up a test account "
+                       "instead of changing the service's account, so no machine's logon is changed"));
     setTextColour(checkboxUseActiveDirectory, vbColor(Blue));
     cbEnableLogonAsService = makeButton<vantrel::WrapCheckBox>(
         s, "cbEnableLogonAsService", QStringLiteral("Set Logon as a Service Right"), 2760, 360, 2775, 255);
@@ -254,8 +261,9 @@ void frmMain::buildControls() {
     serviceAccountLbl =
         makeLabel(s, "serviceAccountLbl", QStringLiteral("Service Account: "), 360, 1440, 1332, 252);
     serviceAccountTxt = make<QLineEdit>(s, "serviceAccountTxt", 1680, 1440, 3132, 285);
-    serviceAccountTxt->setText(QStringLiteral("<Domain\\LoginName>"));
+    serviceAccountTxt->setText(AccountPlaceholder);
     serviceAccountTxt->setToolTip(QStringLiteral("Enter the service account (e.g., <Domain>\\<account>)"));
+    serviceAccountTxt->installEventFilter(this);
     passwdLbl = makeLabel(s, "passwdLbl", QStringLiteral("Password:"), 360, 1800, 852, 252);
     passwdTxt = make<QLineEdit>(s, "passwdTxt", 1680, 1800, 3132, 285);
     passwdTxt->setToolTip(QStringLiteral("Enter the password"));
@@ -321,30 +329,30 @@ void frmMain::buildControls() {
 }
 
 void frmMain::buildMenus() {
-    // Captions without '&': no item has an access key, and none has a shortcut.
-    File = menuBar()->addMenu(QStringLiteral("File"));
+    // Access keys for the keyboard (Alt+F, Alt+O, Alt+H, then the item's letter); no shortcuts.
+    File = menuBar()->addMenu(QStringLiteral("&File"));
     File->setObjectName(QStringLiteral("File"));
     sep1 = File->addSeparator();
     sep1->setObjectName(QStringLiteral("sep1"));
-    Exit = File->addAction(QStringLiteral("Exit"));
+    Exit = File->addAction(QStringLiteral("E&xit"));
     Exit->setObjectName(QStringLiteral("Exit"));
 
-    Options = menuBar()->addMenu(QStringLiteral("Options"));
+    Options = menuBar()->addMenu(QStringLiteral("&Options"));
     Options->setObjectName(QStringLiteral("Options"));
-    MachinesAtOnce = Options->addAction(QStringLiteral("Machines at Once..."));
+    MachinesAtOnce = Options->addAction(QStringLiteral("&Machines at Once..."));
     MachinesAtOnce->setObjectName(QStringLiteral("MachinesAtOnce"));
 
-    help = menuBar()->addMenu(QStringLiteral("Help"));
+    help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("help"));
-    GettingHelpFromHalcyra = help->addAction(QStringLiteral("Getting Help From " VANTREL_MAKER));
+    GettingHelpFromHalcyra = help->addAction(QStringLiteral("&Getting Help From " VANTREL_MAKER));
     GettingHelpFromHalcyra->setObjectName(QStringLiteral("GettingHelpFromHalcyra"));
     sep10 = help->addSeparator();
     sep10->setObjectName(QStringLiteral("sep10"));
-    Content = help->addAction(QStringLiteral("Content"));
+    Content = help->addAction(QStringLiteral("&Content"));
     Content->setObjectName(QStringLiteral("Content"));
     sep2 = help->addSeparator();
     sep2->setObjectName(QStringLiteral("sep2"));
-    About = help->addAction(QStringLiteral("About"));
+    About = help->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
 }
 
@@ -418,7 +426,7 @@ void frmMain::Form_Load() {
 
         // Root keys, preset keys and actions, in that order.
         step = 5;
-        vantrel::fillRegistryPage(*this);
+        fillRegistryPage();
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "Could not load all components");
     } catch (...) {
@@ -566,5 +574,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    // A click into the account box while it still shows its placeholder selects it whole, so
+    // typing replaces it (Tab already selects a line edit's text); the click's own cursor
+    // placement comes first, at the press.
+    if (watched == serviceAccountTxt && event->type() == QEvent::MouseButtonRelease &&
+        serviceAccountTxt->text() == AccountPlaceholder)
+        serviceAccountTxt->selectAll();
     return QMainWindow::eventFilter(watched, event);
 }

@@ -182,6 +182,8 @@ private:
     void connectSearch();
     void connectBatch();
     void connectRegistry();
+    // The registry page's lists, as the load fills them (frmMain_registry.cpp).
+    void fillRegistryPage();
     void connectMessages();
 
     bool longCommand_ = false;

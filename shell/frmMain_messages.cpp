@@ -11,6 +11,8 @@
 #include "shell/frmProgress.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -68,10 +70,18 @@ void frmMain::Exit_Click() {
 }
 
 void frmMain::Content_Click() {
-    // Whether the document exists is left to the desktop's handler: no message from here.
     try {
-        vantrel::desktopOpen(QString::fromStdString(vantrel::programDirectory()) +
-                             QStringLiteral("/help/main.html"));
+        const QString document = QDir::toNativeSeparators(
+            QString::fromStdString(vantrel::programDirectory()) + QStringLiteral("/help/main.html"));
+        // Without a word the menu item would seem to do nothing; the path lets the user open
+        // the document some other way.
+        if (!QFileInfo::exists(document))
+            vantrel::dialogs().message(vantrel::Icon::Exclamation, "Help",
+                                       "The help document was not found:\r\n" + document.toStdString());
+        else if (!vantrel::desktopOpen(document))
+            vantrel::dialogs().message(vantrel::Icon::Exclamation, "Help",
+                                       "No program could be found to open the help document:\r\n" +
+                                           document.toStdString() + "\r\n\r\nOpen it in a web browser.");
     } catch (const std::exception& e) {
         vantrel::showErrorBox(e.what(), "Help Not Found!");
     } catch (...) {

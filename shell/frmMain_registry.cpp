@@ -1,8 +1,7 @@
-// The registry page's handlers: choosing a preset key or an action, and the run of the
-// chosen action over the ticked clients.
+// The registry page's handlers: filling its lists at load, choosing a preset key or an
+// action, and the run of the chosen action over the ticked clients.
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
-#include "common/Dialogs.h"
 #include "registry/RegistryPage.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
@@ -11,6 +10,64 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace {
+
+// The window as the registry page's run sees it: controls read at the moment they are asked
+// for.
+class WindowRegistryHost : public vantrel::RegistryHost {
+  public:
+    explicit WindowRegistryHost(frmMain& w) : w_(w) {}
+
+    vantrel::RegistryInputs inputs() override {
+        return {w_.quickQueryActionCombo->currentText(), w_.queryRegRootKeyValueCombo->currentText(),
+                w_.queryRegKeyValueCombo->currentText(), w_.queryRegSubKeyValueCombo->currentText(),
+                w_.quickQueryRegValueTxt->text()};
+    }
+
+    int clientCount() override { return w_.clients->count(); }
+    bool clientTicked(int index) override { return w_.clients->ticked(index); }
+    QString clientText(int index) override { return w_.clients->text(index); }
+    int currentClient() override { return w_.clients->current(); }
+
+    void paneLine(const QString& line) override { w_.SetMsg(line); }
+    void clearSummary() override { w_.query()->textClear(); }
+    void summaryLine(const QString& line) override {
+        w_.query()->SetText(line + QStringLiteral("\r\n"), true);
+    }
+    void showSummary() override { w_.query()->show(); }
+    void beginProgress(const QString& text) override { w_.progress()->start_progress(text); }
+    void progressLine(const QString& text) override { w_.progress()->set_msg(text); }
+    void endProgress() override { w_.progress()->stop_progress(); }
+    void yield() override { vantrel::yieldEvents(); }
+
+    bool stopRequested() override { return w_.closeRequested(); }
+
+  private:
+    frmMain& w_;
+};
+
+} // namespace
+
+void frmMain::fillRegistryPage() {
+    queryRegRootKeyValueCombo->addItems(vantrel::registryRootNames());
+    queryRegRootKeyValueCombo->setCurrentIndex(0);
+
+    // A combo selects its first entry as soon as it has one; the key list starts with none
+    // chosen and its placeholder showing.
+    for (const auto& preset : vantrel::registryPresetKeys())
+        queryRegKeyValueCombo->addItem(preset.key);
+    queryRegKeyValueCombo->setCurrentIndex(-1);
+    queryRegKeyValueCombo->setEditText(vantrel::KeyPlaceholder);
+    if (queryRegSubKeyValueCombo->count() == 0 && queryRegSubKeyValueCombo->currentText().isEmpty())
+        queryRegSubKeyValueCombo->setEditText(vantrel::ValueNamePlaceholder);
+    if (quickQueryRegValueTxt->text().isEmpty()) quickQueryRegValueTxt->setText(vantrel::ValuePlaceholder);
+
+    quickQueryActionCombo->addItems(vantrel::registryActions());
+    quickQueryActionCombo->setCurrentIndex(0);
+    // Selecting by program runs the handler too, even when the entry was already current.
+    quickQueryActionCombo_Click();
+}
 
 void frmMain::connectRegistry() {
     // Typing a key or value name must not add it to the lists, and what is typed is what the
@@ -49,39 +106,6 @@ void frmMain::queryRegKeyValueCombo_Click() {
 void frmMain::quickQueryBut_Click() {
     LongCommand guard(*this);
     if (!guard) return;
-
-    const QString action = quickQueryActionCombo->currentText();
-    query()->textClear();
-    bool anyTicked = false;
-
-    if (clients->count() != 1) {
-        progress()->start_progress(QStringLiteral("Getting information..."));
-        // The count is read at every turn: entries may be removed while the run yields.
-        for (int i = 0; i < clients->count(); ++i) {
-            if (clients->ticked(i)) {
-                const QString machine = clients->text(i);
-                progress()->set_msg(QStringLiteral("Getting info for --> ") + machine);
-                if (closeRequested()) break;
-                // Exactly the ticked entry: never the highlighted one in its place.
-                bool refused = false;
-                vantrel::doQuickQueryOn(*this, machine, true, &refused);
-                anyTicked = true;
-                if (!refused) SetMsg(action + QStringLiteral(": ") + machine);
-            }
-            vantrel::yieldEvents();
-            if (closeRequested()) break;
-        }
-        progress()->stop_progress();
-    } else if (clients->ticked(0)) {
-        anyTicked = true;
-        vantrel::doQuickQuery(*this, true);
-    }
-
-    if (closeRequested()) return;
-    if (anyTicked) {
-        query()->show();
-    } else {
-        vantrel::dialogs().message(vantrel::Icon::Information, "Select a client...",
-                                   "Must select at least one client system");
-    }
+    WindowRegistryHost host(*this);
+    vantrel::runQuickQuery(host);
 }

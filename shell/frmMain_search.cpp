@@ -11,6 +11,7 @@
 #include "common/Dialogs.h"
 #include "common/Names.h"
 #include "shell/FormKit.h"
+#include "shell/ShellWidgets.h"
 #include "shell/frmProgress.h"
 
 #include <QComboBox>
@@ -65,9 +66,10 @@ bool clearCaseFill(frmMain& w, const FillProgress& fill) {
 } // namespace
 
 void frmMain::connectSearch() {
-    // activated: the user's choice, even of the item already shown (choosing a search again
-    // runs it again).
-    connect(searchCriteriaCombo, &QComboBox::activated, this, [this] { searchCriteriaCombo_Click(); });
+    // The user's choice in the open list or Enter, even of the item already shown (choosing a
+    // search again runs it again); stepping through the closed box runs nothing.
+    connect(static_cast<CommandComboBox*>(searchCriteriaCombo), &CommandComboBox::chosen, this,
+            [this] { searchCriteriaCombo_Click(); });
     connect(removeSettingCombo, &QComboBox::activated, this, [this] { removeSettingCombo_Click(); });
     connect(patternTxt, &QLineEdit::textChanged, this,
             [this](const QString& text) { removeBut->setEnabled(PatternUsable(text)); });

@@ -1,8 +1,10 @@
 #include "shell/frmQuery.h"
 
 #include "shell/FormKit.h"
+#include "shell/ShellWidgets.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -41,6 +43,16 @@ void frmQuery::buildControls() {
     closeBut->setObjectName(QStringLiteral("closeBut"));
     place(closeBut, 3120, 2880, 1215, 375);
     connect(closeBut, &QPushButton::clicked, this, [this] { closeBut_Click(); });
+    vantrel::EnterPressesButtons::install(this);
+}
+
+void frmQuery::keyPressEvent(QKeyEvent* event) {
+    // Escape puts the summary away, as "Close" does; the text box passes it on to here.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        closeBut_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmQuery::textClear() {

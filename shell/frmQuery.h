@@ -1,6 +1,7 @@
 #pragma once
 // The summary window "Execute Summary": collects the text a command builds up piece by piece.
-// One instance, created by frmMain::query(); "Close" and the close box hide it.
+// One instance, created by frmMain::query() as the main window's own window, so it stays above
+// it; "Close", Escape and the close box hide it.
 #include <QString>
 #include <QWidget>
 
@@ -28,6 +29,7 @@ class frmQuery : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildControls();

@@ -79,7 +79,8 @@ class tst_MessagesWindow : public QObject {
     QTemporaryDir dir;
     ScriptedDialogs boxes;
     std::unique_ptr<frmMain> w;
-    QStringList opened; // what the desktop was asked to open
+    QStringList opened;            // what the desktop was asked to open
+    bool desktopHasProgram = true; // whether the desktop finds a program to open it
 
     void fillClients(const QStringList& names, const QList<int>& ticked) {
         simtest::fillClients(*w->clients, names, ticked);
@@ -104,7 +105,10 @@ class tst_MessagesWindow : public QObject {
         QVERIFY(dir.isValid());
         platform::sim::useDatabase(dir.filePath("net.db").toStdString());
         setYieldFunction([] { QCoreApplication::processEvents(); });
-        setDesktopOpener([this](const QString& target) { opened << target; });
+        setDesktopOpener([this](const QString& target) {
+            opened << target;
+            return desktopHasProgram;
+        });
     }
     void init() {
         platform::sim::loadNetwork(platform::sim::currentDatabasePath(), R"({
@@ -116,6 +120,7 @@ class tst_MessagesWindow : public QObject {
         boxes.clear();
         setDialogs(&boxes);
         opened.clear();
+        desktopHasProgram = true;
         w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.clear();
@@ -213,13 +218,40 @@ class tst_MessagesWindow : public QObject {
 
     // ---- menu commands and logo ----
 
-    void contentOpensHelpDocumentSilently() {
-        // No document there: the desktop gets the path anyway, and the program says nothing.
-        const QString programDir = dir.filePath("program");
+    // The desktop opens the document silently; when it cannot, or the document is not there,
+    // a box names the document's path so the user can open it some other way.
+    void contentOpensHelpDocument_data() {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QString>("boxText"); // before the path; empty: no box
+        QTest::newRow("opened") << true << true << QString();
+        QTest::newRow("no program") << true << false
+                                    << "No program could be found to open the help document:\r\n";
+        QTest::newRow("missing") << false << true << "The help document was not found:\r\n";
+    }
+    void contentOpensHelpDocument() {
+        QFETCH(bool, present);
+        QFETCH(bool, program);
+        QFETCH(QString, boxText);
+        const QString programDir = dir.filePath(QTest::currentDataTag());
+        const QString document = programDir + "/help/main.html";
+        if (present) {
+            QVERIFY(QDir().mkpath(programDir + "/help"));
+            QFile file(document);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
         setProgramDirectory(programDir.toStdString());
+        desktopHasProgram = program;
+
         w->Content->trigger();
-        QCOMPARE(opened, QStringList{programDir + "/help/main.html"});
-        QVERIFY(boxes.shown.empty());
+        QCOMPARE(opened, present ? QStringList{document} : QStringList{});
+        if (boxText.isEmpty()) {
+            QVERIFY(boxes.shown.empty());
+            return;
+        }
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].title, std::string("Help"));
+        QVERIFY(QString::fromStdString(boxes.shown[0].text).startsWith(boxText + document));
     }
 
     void builtHelpDocumentIsBesideTheProgram() {

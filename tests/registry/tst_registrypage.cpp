@@ -1,4 +1,5 @@
-// The registry page through the real main window, against the simulated network.
+// The registry page against the simulated network: its procedures through a host that stands
+// for the window, and the window itself where its controls are what is tested.
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
@@ -7,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "registry/RegistryPage.h"
+#include "shell/QtDialogs.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 #include "shell/frmQuery.h"
@@ -16,10 +18,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -92,6 +96,38 @@ QStringList items(const QComboBox* combo) {
     return list;
 }
 
+// The page as its procedures see it, without a window: the controls are fields, the outputs
+// are recorded in the order they come.
+class PageHost : public RegistryHost {
+  public:
+    RegistryInputs page{"QUERY", "HKLM", KeyPlaceholder, ValueNamePlaceholder, ValuePlaceholder};
+    QStringList clients;
+    QList<int> ticked;
+    int current = -1;
+    QStringList pane;
+    QString summary;
+    bool summaryShown = false;
+    QStringList progress; // "begin: " + text, each line, "end"
+    std::function<void()> duringYield;
+
+    RegistryInputs inputs() override { return page; }
+    int clientCount() override { return int(clients.size()); }
+    bool clientTicked(int index) override { return ticked.contains(index); }
+    QString clientText(int index) override { return clients.at(index); }
+    int currentClient() override { return current; }
+    void paneLine(const QString& line) override { pane << line; }
+    void clearSummary() override { summary.clear(); }
+    void summaryLine(const QString& line) override { summary += line + "\r\n"; }
+    void showSummary() override { summaryShown = true; }
+    void beginProgress(const QString& text) override { progress << "begin: " + text; }
+    void progressLine(const QString& text) override { progress << text; }
+    void endProgress() override { progress << "end"; }
+    void yield() override {
+        if (duringYield) duringYield();
+    }
+    bool stopRequested() override { return false; }
+};
+
 } // namespace
 
 class tst_RegistryPage : public QObject {
@@ -99,10 +135,17 @@ class tst_RegistryPage : public QObject {
 
     QTemporaryDir dir;
     ScriptedDialogs boxes;
-    std::unique_ptr<frmMain> w;
-    QStringList progressTexts; // the progress label at every yield of the run
-    std::function<void()> duringYield;
+    std::unique_ptr<PageHost> host;
+    std::unique_ptr<frmMain> w;        // only for the tests of the window's own controls
+    QStringList progressTexts;         // the progress window's label at every yield of its run
+    std::function<void()> duringYield; // the window's run
 
+    void openWindow() {
+        w = simtest::openMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->changeQueryMethodBut_Click();
+        boxes.clear();
+    }
     void fillClients(const QStringList& names, const QList<int>& ticked) {
         simtest::fillClients(*w->clients, names, ticked);
     }
@@ -112,6 +155,10 @@ class tst_RegistryPage : public QObject {
     void setUpQuery(const QString& key, const QString& valueName) {
         choose(w->queryRegKeyValueCombo, key);
         typeInto(w->queryRegSubKeyValueCombo, valueName);
+    }
+    void setClients(const QStringList& names, const QList<int>& ticked) {
+        host->clients = names;
+        host->ticked = ticked;
     }
 
   private slots:
@@ -129,12 +176,9 @@ class tst_RegistryPage : public QObject {
         platform::sim::loadNetwork(platform::sim::currentDatabasePath(), networkJson());
         boxes.clear();
         setDialogs(&boxes);
+        host = std::make_unique<PageHost>();
         progressTexts.clear();
         duringYield = nullptr;
-        w = simtest::openMainWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        w->changeQueryMethodBut_Click();
-        boxes.clear();
     }
     void cleanup() {
         w.reset();
@@ -145,7 +189,242 @@ class tst_RegistryPage : public QObject {
         platform::sim::useDatabase({});
     }
 
+    // ---- the procedures, through the host ----
+
+    // QUERY and CREATE report what they read, and a line for each machine they could not read
+    // (left out, it would pass for one never asked); every ticked machine gets its pane line,
+    // in list order, a failed one marked so.
+    void readRun_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("valueName");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("failed"); // the machines whose pane line is a failure
+        const QString unreachable = ":LicenseHost could not be read: error 53\r\n";
+        QTest::newRow("string") << "QUERY" << ClearCaseKey << "LicenseHost"
+                                << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\nWS004" + unreachable
+                                << QStringList{"WS004"};
+        QTest::newRow("dword") << "QUERY" << ClearCaseKey << "VobSchemaRev"
+                               << "WS001:VobSchemaRev=&h50\r\nWS003:VobSchemaRev=&h50\r\n"
+                                  "WS004:VobSchemaRev could not be read: error 53\r\n"
+                               << QStringList{"WS004"};
+        QTest::newRow("create reads")
+            << "CREATE" << ClearCaseKey << "LicenseHost"
+            << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\nWS004" + unreachable
+            << QStringList{"WS004"};
+        QTest::newRow("placeholder key") << "QUERY" << KeyPlaceholder << ValueNamePlaceholder
+                                         << "WS001:<subkey_value> could not be read: error 2\r\n"
+                                            "WS003:<subkey_value> could not be read: error 2\r\n"
+                                            "WS004:<subkey_value> could not be read: error 53\r\n"
+                                         << QStringList{"WS001", "WS003", "WS004"};
+    }
+    void readRun() {
+        QFETCH(QString, action);
+        QFETCH(QString, key);
+        QFETCH(QString, valueName);
+        QFETCH(QString, expected);
+        QFETCH(QStringList, failed);
+        host->summary = "from the last run\r\n";
+        setClients({"WS001", "WS002", "WS003", "WS004"}, {0, 2, 3});
+        host->page.action = action;
+        host->page.keyPath = key;
+        host->page.valueName = valueName;
+
+        runQuickQuery(*host);
+        QCOMPARE(host->summary, expected);
+        QVERIFY(host->summaryShown);
+        QStringList pane;
+        for (const QString machine : {"WS001", "WS003", "WS004"})
+            pane << (failed.contains(machine) ? ":>> FAILED <<: " + action + " on " + machine +
+                                                    (machine == "WS004" ? ": error 53" : ": error 2")
+                                              : action + ": " + machine);
+        QCOMPARE(host->pane, pane);
+        QVERIFY(boxes.shown.empty()); // no box for a read
+        QCOMPARE(host->progress,
+                 (QStringList{"begin: Getting information...", "Getting info for --> WS001",
+                              "Getting info for --> WS003", "Getting info for --> WS004", "end"}));
+    }
+
+    void updateRun_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("value") << "LIC09" << true;
+        QTest::newRow("placeholder") << "<enter_value>" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void updateRun() {
+        QFETCH(QString, value);
+        QFETCH(bool, writes);
+        setClients({"WS001", "WS002", "WS004"}, {0, 2});
+        host->page = {"UPDATE", "HKLM", ClearCaseKey, "LicenseHost", value};
+
+        runQuickQuery(*host);
+        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), writes ? "LIC09" : "LIC01");
+        QCOMPARE(readText("WS002", ClearCaseKey.toStdString(), "LicenseHost"), "LIC02"); // not ticked
+        QCOMPARE(host->summary, writes ? QString("Updated WS001:LicenseHost=LIC09\r\n") : QString());
+        // The unreachable machine's failed write says why and where, in its box and pane line.
+        QCOMPARE(host->pane, (QStringList{"UPDATE: WS001", writes ? ":>> FAILED <<: UPDATE on WS004: error 53"
+                                                                  : "UPDATE: WS004"}));
+        QCOMPARE(boxes.shown.size(), size_t(writes ? 1 : 0));
+        if (writes) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53\r\nMachine: WS004"));
+    }
+
+    void deleteAsksEveryMachine() {
+        setClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
+        host->page = {"DELETE", "HKLM", "SOFTWARE\\Vt\\Tree", "Old", ValuePlaceholder};
+        boxes.answers = {Answer::Yes, Answer::No, Answer::Yes};
+
+        runQuickQuery(*host);
+        QCOMPARE(host->summary, QString("Deleted key for: WS001:Old\r\n"
+                                        "No changes to client: WS002\r\n"
+                                        "Deleted key for: WS003:Old\r\n"));
+        // Each box names its machine and defaults to No: going on is the risk.
+        QCOMPARE(boxes.shown.size(), size_t(3));
+        for (int i = 0; i < 3; ++i) {
+            const auto& box = boxes.shown[i];
+            QCOMPARE(box.title, std::string("Confirm Deletion"));
+            QCOMPARE(box.icon, Icon::Exclamation);
+            QCOMPARE(box.buttons, Buttons::YesNoDefaultNo);
+            QCOMPARE(box.text,
+                     "W A R N I N G \r\n"
+                     "You are about to delete the following key and all subkeys it contains, on WS00" +
+                         std::to_string(i + 1) +
+                         ":\r\n"
+                         "HKLM\\SOFTWARE\\Vt\\Tree\\Old\r\n"
+                         "\r\n"
+                         "Are you sure you want to continue?\r\n");
+        }
+        // The machine answered No is said to be skipped, never deleted.
+        QCOMPARE(host->pane,
+                 (QStringList{"Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old", "DELETE: WS001",
+                              "DELETE skipped: WS002 (not confirmed)",
+                              "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old", "DELETE: WS003"}));
+        QVERIFY(!keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
+        QVERIFY(keyExists("WS002", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
+        QVERIFY(!keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Old"));
+        QVERIFY(keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Keep"));
+    }
+
+    // The run acts on exactly the ticked entries. A blank one (a host file's empty line) is
+    // refused in the pane before any call, one named NONE is a machine of that name, and the
+    // highlighted, unticked entry never stands in for either.
+    void runActsOnTickedEntriesOnly_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("boxes"); // per NONE: its confirmation and its failure box
+        QTest::newRow("query") << "QUERY" << 0;
+        QTest::newRow("update") << "UPDATE" << 1;
+        QTest::newRow("delete") << "DELETE" << 2;
+    }
+    void runActsOnTickedEntriesOnly() {
+        QFETCH(QString, action);
+        QFETCH(int, boxes);
+        setClients({"WS001", "", "  ", "NONE"}, {1, 2, 3});
+        host->current = 0;
+        host->page = {action, "HKLM", ClearCaseKey, "LicenseHost", "LIC09"};
+        if (action == "DELETE") {
+            host->page.keyPath = "SOFTWARE\\Vt\\Tree";
+            host->page.valueName = "Old";
+        }
+        this->boxes.answers = {Answer::Yes, Answer::Ok};
+
+        runQuickQuery(*host);
+        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), "LIC01");
+        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
+        QVERIFY(!host->summary.contains("WS001"));
+        const QString refused = blankMachineLine(action);
+        QCOMPARE(host->pane.filter(QRegularExpression("^(?!Deleting)")),
+                 (QStringList{refused, refused, ":>> FAILED <<: " + action + " on NONE: error 53"}));
+        QCOMPARE(int(this->boxes.shown.size()), boxes);
+
+        // A single entry is refused the same way.
+        setClients({" "}, {0});
+        host->pane.clear();
+        runQuickQuery(*host);
+        QCOMPARE(host->pane, QStringList{refused});
+    }
+
+    // A deletion that did not happen is not reported as one.
+    void failedDeleteIsReportedAsFailed() {
+        setClients({"WS001", "WS004"}, {0, 1});
+        host->page = {"DELETE", "HKLM", "SOFTWARE\\Vt\\Tree", "Missing", ValuePlaceholder};
+        boxes.answers = {Answer::Yes, Answer::Ok, Answer::Yes}; // the open-failure box takes its own
+
+        runQuickQuery(*host);
+        QCOMPARE(host->summary, QString("Could not delete key for: WS001:Missing\r\n"
+                                        "Could not delete key for: WS004:Missing\r\n"));
+        QCOMPARE(boxes.shown.size(), size_t(4));
+        QCOMPARE(boxes.shown[1].text, std::string("Error:DeleteRemoteKeyValue:::2\r\nMachine: WS001"));
+        QCOMPARE(boxes.shown[3].text, std::string("Error:DeleteRemoteKeyValue:::53\r\nMachine: WS004"));
+        QCOMPARE(host->pane.filter("FAILED"), (QStringList{":>> FAILED <<: DELETE on WS001: error 2",
+                                                           ":>> FAILED <<: DELETE on WS004: error 53"}));
+        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Keep"));
+    }
+
+    // One entry in the list: it is the machine, highlighted or not; no progress window and no
+    // pane line.
+    void singleEntry_data() {
+        QTest::addColumn<int>("current");
+        QTest::newRow("current") << 0;
+        QTest::newRow("ticked, not current") << -1;
+    }
+    void singleEntry() {
+        QFETCH(int, current);
+        setClients({"WS003"}, {0});
+        host->current = current;
+        host->page.keyPath = ClearCaseKey;
+        host->page.valueName = "LicenseHost";
+
+        runQuickQuery(*host);
+        QCOMPARE(host->summary, QString("WS003:LicenseHost=LIC03\r\n"));
+        QVERIFY(host->summaryShown);
+        QVERIFY(host->progress.isEmpty());
+        QVERIFY(host->pane.isEmpty());
+    }
+
+    void noTickedClient_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("empty list") << QStringList{};
+        QTest::newRow("one, not ticked") << QStringList{"WS001"};
+        QTest::newRow("two, not ticked") << QStringList{"WS001", "WS002"};
+    }
+    void noTickedClient() {
+        QFETCH(QStringList, names);
+        setClients(names, {});
+        host->page.keyPath = ClearCaseKey;
+        host->page.valueName = "LicenseHost";
+        host->summary = "from the last run\r\n";
+
+        runQuickQuery(*host);
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].icon, Icon::Information);
+        QCOMPARE(boxes.shown[0].title, std::string("Select a client..."));
+        QCOMPARE(boxes.shown[0].text, std::string("Must select at least one client system"));
+        QVERIFY(!host->summaryShown);
+        QCOMPARE(host->summary, QString());
+        QVERIFY(host->pane.isEmpty());
+    }
+
+    // Each machine reads the page and the list at its turn: what changes while the run yields
+    // holds for the machines after it.
+    void changesDuringTheRunHoldForTheNextMachine() {
+        setClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
+        host->page.keyPath = ClearCaseKey;
+        host->page.valueName = "LicenseHost";
+        host->duringYield = [this] {
+            host->duringYield = nullptr;
+            host->page.valueName = "VobSchemaRev";
+            host->clients.removeLast();
+        };
+
+        runQuickQuery(*host);
+        QCOMPARE(host->summary, QString("WS001:LicenseHost=LIC01\r\nWS002:VobSchemaRev=&h50\r\n"));
+        QCOMPARE(host->pane, (QStringList{"QUERY: WS001", "QUERY: WS002"}));
+    }
+
+    // ---- the window ----
+
     void loadsDefaults() {
+        openWindow();
         QCOMPARE(w->frameRegistry->title(), QString("Registry Query / Update "));
         QCOMPARE(items(w->quickQueryActionCombo), (QStringList{"QUERY", "UPDATE", "CREATE", "DELETE"}));
         QCOMPARE(w->quickQueryActionCombo->currentText(), QString("QUERY"));
@@ -181,6 +460,7 @@ class tst_RegistryPage : public QObject {
     void presetFillsValueNames() {
         QFETCH(QString, key);
         QFETCH(QStringList, names);
+        openWindow();
         // What was there before goes.
         choose(w->queryRegKeyValueCombo, ClearCaseKey);
         QCOMPARE(w->queryRegSubKeyValueCombo->count(), 10);
@@ -209,6 +489,7 @@ class tst_RegistryPage : public QObject {
     }
 
     void actionSetsCaptionAndValueBox() {
+        openWindow();
         const std::pair<const char*, bool> steps[] = {
             {"UPDATE", true}, {"CREATE", false}, {"UPDATE", true}, {"DELETE", false}, {"QUERY", false}};
         for (const auto& [action, valueBox] : steps) {
@@ -218,201 +499,67 @@ class tst_RegistryPage : public QObject {
         }
     }
 
-    // QUERY and CREATE read and report only what they could read; every ticked machine gets
-    // its pane line, in list order, newest on top.
-    void readRun_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("valueName");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("string") << "QUERY" << ClearCaseKey << "LicenseHost"
-                                << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\n";
-        QTest::newRow("dword") << "QUERY" << ClearCaseKey << "VobSchemaRev"
-                               << "WS001:VobSchemaRev=&h50\r\nWS003:VobSchemaRev=&h50\r\n";
-        QTest::newRow("create reads") << "CREATE" << ClearCaseKey << "LicenseHost"
-                                      << "WS001:LicenseHost=LIC01\r\nWS003:LicenseHost=LIC03\r\n";
-        QTest::newRow("placeholder key") << "QUERY" << QString() << QString() << QString();
-    }
-    void readRun() {
-        QFETCH(QString, action);
-        QFETCH(QString, key);
-        QFETCH(QString, valueName);
-        QFETCH(QString, expected);
+    // The window's run: the page's controls in; the summary window, the pane and the progress
+    // window out.
+    void windowRunsThePage() {
+        openWindow();
         w->query()->SetText("from the last run\r\n", true);
-        fillClients({"WS001", "WS002", "WS003", "WS004"}, {0, 2, 3});
-        choose(w->quickQueryActionCombo, action);
-        if (!key.isEmpty()) setUpQuery(key, valueName);
-
-        run();
-        QCOMPARE(summary(), expected);
-        QVERIFY(w->query()->isVisible());
-        QCOMPARE(paneLines(), (QStringList{action + ": WS004", action + ": WS003", action + ": WS001"}));
-        QVERIFY(boxes.shown.empty()); // the unreachable WS004 reads silently
-        QCOMPARE(progressTexts.first(), QString("Getting info for --> WS001"));
-        QVERIFY(progressTexts.contains("Getting info for --> WS004"));
-        QVERIFY(!progressTexts.contains("Getting info for --> WS002"));
-        QVERIFY(!w->progress()->isVisible());
-        QVERIFY(!w->longCommandRunning());
-    }
-
-    void updateRun_data() {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("writes");
-        QTest::newRow("value") << "LIC09" << true;
-        QTest::newRow("placeholder") << "<enter_value>" << false;
-        QTest::newRow("empty") << "" << false;
-    }
-    void updateRun() {
-        QFETCH(QString, value);
-        QFETCH(bool, writes);
         fillClients({"WS001", "WS002", "WS004"}, {0, 2});
         choose(w->quickQueryActionCombo, "UPDATE");
         setUpQuery(ClearCaseKey, "LicenseHost");
         w->quickQueryRegValueTxt->clear();
-        QTest::keyClicks(w->quickQueryRegValueTxt, value);
+        QTest::keyClicks(w->quickQueryRegValueTxt, "LIC09");
 
         run();
-        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), writes ? "LIC09" : "LIC01");
-        QCOMPARE(readText("WS002", ClearCaseKey.toStdString(), "LicenseHost"), "LIC02"); // not ticked
-        QCOMPARE(summary(), writes ? QString("Updated WS001:LicenseHost=LIC09\r\n") : QString());
-        QCOMPARE(paneLines(), (QStringList{"UPDATE: WS004", "UPDATE: WS001"}));
-        // The unreachable machine's failed write says why; no line reports it.
-        QCOMPARE(boxes.shown.size(), size_t(writes ? 1 : 0));
-        if (writes) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53"));
+        QCOMPARE(summary(), QString("Updated WS001:LicenseHost=LIC09\r\n"));
+        QVERIFY(w->query()->isVisible());
+        QCOMPARE(paneLines(), (QStringList{":>> FAILED <<: UPDATE on WS004: error 53", "UPDATE: WS001"}));
+        QCOMPARE(progressTexts.first(), QString("Getting info for --> WS001"));
+        QVERIFY(progressTexts.contains("Getting info for --> WS004"));
+        QVERIFY(!w->progress()->isVisible());
+        QVERIFY(!w->longCommandRunning());
+
+        // A single entry reads without the progress window.
+        fillClients({"WS001"}, {0});
+        choose(w->quickQueryActionCombo, "QUERY");
+        run();
+        QCOMPARE(summary(), QString("WS001:LicenseHost=LIC09\r\n"));
+        QVERIFY(!w->progress()->isVisible());
     }
 
-    void deleteAsksEveryMachine() {
-        fillClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
+    // The real box: No is its default button, and Escape answers No; the pane then says the
+    // machine was skipped, and its key stays.
+    void deleteBoxEscapeAnswersNo() {
+        openWindow();
+        QtDialogs real;
+        setDialogs(&real);
+        fillClients({"WS001", "WS002"}, {0});
         choose(w->quickQueryActionCombo, "DELETE");
         typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Vt\\Tree");
         typeInto(w->queryRegSubKeyValueCombo, "Old");
-        boxes.answers = {Answer::Yes, Answer::No, Answer::Yes};
+        QString text;
+        bool defaultNo = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll.stop();
+            text = box->text();
+            defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        poll.start(10);
 
         run();
-        QCOMPARE(summary(), QString("Deleted key for: WS001:Old\r\n"
-                                    "No changes to client: WS002\r\n"
-                                    "Deleted key for: WS003:Old\r\n"));
-        QCOMPARE(boxes.shown.size(), size_t(3));
-        for (const auto& box : boxes.shown) {
-            QCOMPARE(box.title, std::string("Confirm Deletion"));
-            QCOMPARE(box.icon, Icon::Exclamation);
-            QCOMPARE(box.buttons, Buttons::YesNo);
-            QCOMPARE(box.text, std::string("W A R N I N G \r\n"
-                                           "You are about to delete the following key and all subkeys it "
-                                           "contains.\r\n"
-                                           "HKLM\\SOFTWARE\\Vt\\Tree\\Old\r\n"
-                                           "\r\n"
-                                           "Are you sure you want to continue?\r\n"));
-        }
-        QCOMPARE(paneLines(), (QStringList{"DELETE: WS003", "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old",
-                                           "DELETE: WS002", "DELETE: WS001",
-                                           "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old"}));
-        QVERIFY(!keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
-        QVERIFY(keyExists("WS002", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
-        QVERIFY(!keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Old"));
-        QVERIFY(keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Keep"));
-    }
-
-    // The run acts on exactly the ticked entries. A blank one (a host file's empty line) is
-    // refused in the pane before any call, one named NONE is a machine of that name, and the
-    // highlighted, unticked entry never stands in for either.
-    void runActsOnTickedEntriesOnly_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("boxes"); // per NONE: its confirmation and its failure box
-        QTest::newRow("query") << "QUERY" << 0;
-        QTest::newRow("update") << "UPDATE" << 1;
-        QTest::newRow("delete") << "DELETE" << 2;
-    }
-    void runActsOnTickedEntriesOnly() {
-        QFETCH(QString, action);
-        QFETCH(int, boxes);
-        fillClients({"WS001", "", "  ", "NONE"}, {1, 2, 3});
-        w->clients->setCurrent(0);
-        choose(w->quickQueryActionCombo, action);
-        setUpQuery(ClearCaseKey, "LicenseHost");
-        if (action == "DELETE") {
-            typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Vt\\Tree");
-            typeInto(w->queryRegSubKeyValueCombo, "Old");
-        }
-        w->quickQueryRegValueTxt->setText("LIC09");
-        this->boxes.answers = {Answer::Yes, Answer::Ok};
-
-        run();
-        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), "LIC01");
-        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
-        QVERIFY(!summary().contains("WS001"));
-        const QString refused = blankMachineLine(action);
-        QCOMPARE(paneLines().filter(QRegularExpression("^(?!Deleting)")),
-                 (QStringList{action + ": NONE", refused, refused}));
-        QCOMPARE(int(this->boxes.shown.size()), boxes);
-
-        // A single entry is refused the same way.
-        fillClients({" "}, {0});
-        w->textMsg->clear();
-        run();
-        QCOMPARE(paneLines(), QStringList{refused});
-    }
-
-    // A deletion that did not happen is not reported as one.
-    void failedDeleteIsReportedAsFailed() {
-        fillClients({"WS001", "WS004"}, {0, 1});
-        choose(w->quickQueryActionCombo, "DELETE");
-        typeInto(w->queryRegKeyValueCombo, "SOFTWARE\\Vt\\Tree");
-        typeInto(w->queryRegSubKeyValueCombo, "Missing");
-        boxes.answers = {Answer::Yes, Answer::Ok, Answer::Yes}; // the open-failure box takes its own
-
-        run();
-        QCOMPARE(summary(), QString("Could not delete key for: WS001:Missing\r\n"
-                                    "Could not delete key for: WS004:Missing\r\n"));
-        QCOMPARE(boxes.shown.size(), size_t(4));
-        QCOMPARE(boxes.shown[1].text, std::string("Error:DeleteRemoteKeyValue:::2"));
-        QCOMPARE(boxes.shown[3].text, std::string("Error:DeleteRemoteKeyValue:::53"));
-        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Keep"));
-    }
-
-    // One entry in the list: it is the machine, highlighted or not; no progress window and no
-    // pane line.
-    void singleEntry_data() {
-        QTest::addColumn<bool>("highlighted");
-        QTest::newRow("current") << true;
-        QTest::newRow("ticked, not current") << false;
-    }
-    void singleEntry() {
-        QFETCH(bool, highlighted);
-        fillClients({"WS003"}, {0});
-        if (highlighted) w->clients->setCurrent(0);
-        setUpQuery(ClearCaseKey, "LicenseHost");
-
-        run();
-        QCOMPARE(summary(), QString("WS003:LicenseHost=LIC03\r\n"));
-        QVERIFY(w->query()->isVisible());
-        QVERIFY(!w->hasProgress());
-        QVERIFY(paneLines().isEmpty());
-    }
-
-    void noTickedClient_data() {
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("empty list") << QStringList{};
-        QTest::newRow("one, not ticked") << QStringList{"WS001"};
-        QTest::newRow("two, not ticked") << QStringList{"WS001", "WS002"};
-    }
-    void noTickedClient() {
-        QFETCH(QStringList, names);
-        fillClients(names, {});
-        setUpQuery(ClearCaseKey, "LicenseHost");
-        w->query()->SetText("from the last run\r\n", true);
-
-        run();
-        QCOMPARE(boxes.shown.size(), size_t(1));
-        QCOMPARE(boxes.shown[0].icon, Icon::Information);
-        QCOMPARE(boxes.shown[0].title, std::string("Select a client..."));
-        QCOMPARE(boxes.shown[0].text, std::string("Must select at least one client system"));
-        QVERIFY(!w->query()->isVisible());
-        QCOMPARE(summary(), QString());
-        QVERIFY(paneLines().isEmpty());
+        QVERIFY2(text.contains("on WS001:\nHKLM\\SOFTWARE\\Vt\\Tree\\Old"), qPrintable(text));
+        QVERIFY(defaultNo);
+        QCOMPARE(paneLines(), QStringList{"DELETE skipped: WS001 (not confirmed)"});
+        QCOMPARE(summary(), QString("No changes to client: WS001\r\n"));
+        QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
     }
 
     void secondClickDuringRunDoesNothing() {
+        openWindow();
         fillClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
         setUpQuery(ClearCaseKey, "LicenseHost");
         int clicks = 0;
@@ -428,6 +575,7 @@ class tst_RegistryPage : public QObject {
     }
 
     void closeStopsTheRun() {
+        openWindow();
         fillClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
         setUpQuery(ClearCaseKey, "LicenseHost");
         duringYield = [&] {

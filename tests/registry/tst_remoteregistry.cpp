@@ -309,16 +309,19 @@ class tst_RemoteRegistry : public QObject {
         QFETCH(int, status);
         const std::uint32_t root = ToHKeyLong(rootName.toStdString());
         const std::string m = "\\\\" + machine.toStdString();
-        const bool ok = remove ? DeleteRemoteKeyValue(root, key.toStdString(), m)
-                               : SetRemoteKeyValue(root, key.toStdString(), "Text", "changed", m);
+        std::uint32_t told = 0;
+        const bool ok = remove ? DeleteRemoteKeyValue(root, key.toStdString(), m, &told)
+                               : SetRemoteKeyValue(root, key.toStdString(), "Text", "changed", m, &told);
         QVERIFY(!ok);
+        QCOMPARE(told, std::uint32_t(status));
         QCOMPARE(boxes.shown.size(), size_t(1));
         const auto& box = boxes.shown[0];
         QCOMPARE(box.icon, Icon::Critical);
         QCOMPARE(box.buttons, Buttons::Ok);
         QCOMPARE(box.title, std::string("Error..."));
+        // On a run over many machines the box says which one failed.
         QCOMPARE(box.text, std::string(remove ? "Error:DeleteRemoteKeyValue:::" : "Error:SetRemoteKey:::") +
-                               std::to_string(status));
+                               std::to_string(status) + "\r\nMachine: " + machine.toStdString());
         QVERIFY(rec->writes.empty());
         QVERIFY(rec->deletedPaths.empty());
     }
@@ -375,7 +378,7 @@ class tst_RemoteRegistry : public QObject {
     void deleteStopsAtDeniedKey() {
         QVERIFY(!DeleteRemoteKeyValue(HKLM, "SOFTWARE\\Vt\\Guarded", "\\\\WS001"));
         QCOMPARE(boxes.shown.size(), size_t(1));
-        QCOMPARE(boxes.shown[0].text, std::string("Error:DeleteRemoteKeyValue:::5"));
+        QCOMPARE(boxes.shown[0].text, std::string("Error:DeleteRemoteKeyValue:::5\r\nMachine: WS001"));
         // Only the sibling before the denied key went; nothing was tried twice.
         QCOMPARE(rec->deletedPaths, std::vector<std::string>{"SOFTWARE\\Vt\\Guarded\\A"});
         QCOMPARE(rec->connects.size(), size_t(4));

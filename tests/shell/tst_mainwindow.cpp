@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -201,6 +203,10 @@ class tst_MainWindow : public QObject {
         QCOMPARE(w->serviceAccountTxt->toolTip(),
                  QStringLiteral("Enter the service account (e.g., <Domain>\\<account>)"));
         QCOMPARE(w->logoImage->toolTip(), QStringLiteral("Goto " VANTREL_WEB_ADDRESS));
+        // It tests the connection and changes no machine: the tip must not read as a setting
+        // that real updates need.
+        QVERIFY(w->checkboxUseActiveDirectory->toolTip().startsWith(
+            QStringLiteral("Connection test against the directory")));
         QCOMPARE(w->clientList->toolTip(), QStringLiteral("Double click to client to get query information"));
         QVERIFY(w->actionTypeCombo->toolTip().endsWith(QStringLiteral("Default is config.")));
         QVERIFY(w->clientListLbl->font().bold());
@@ -217,7 +223,7 @@ class tst_MainWindow : public QObject {
         QStringList bar;
         for (QAction* a : w->menuBar()->actions())
             bar << a->text();
-        QCOMPARE(bar, (QStringList{"File", "Options", "Help"}));
+        QCOMPARE(bar, (QStringList{"&File", "&Options", "&Help"}));
         QStringList file, options, help;
         for (QAction* a : w->File->actions())
             file << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -225,15 +231,85 @@ class tst_MainWindow : public QObject {
             options << a->text();
         for (QAction* a : w->help->actions())
             help << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file, (QStringList{"-", "Exit"}));
-        QCOMPARE(options, (QStringList{"Machines at Once..."}));
-        QCOMPARE(help, (QStringList{"Getting Help From Halcyra", "-", "Content", "-", "About"}));
-        for (QMenu* m : {w->File, w->Options, w->help})
+        QCOMPARE(file, (QStringList{"-", "E&xit"}));
+        QCOMPARE(options, (QStringList{"&Machines at Once..."}));
+        QCOMPARE(help, (QStringList{"&Getting Help From Halcyra", "-", "&Content", "-", "&About"}));
+        // Every item has its own access key within its menu, and no shortcut.
+        for (QMenu* m : {w->File, w->Options, w->help}) {
+            QSet<QKeySequence> keys;
             for (QAction* a : m->actions()) {
-                QVERIFY(!a->text().contains(QLatin1Char('&')));
+                if (a->isSeparator()) continue;
+                const QKeySequence key = QKeySequence::mnemonic(a->text());
+                QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(a->text()));
+                keys << key;
                 QVERIFY(a->shortcut().isEmpty());
             }
+        }
         QCOMPARE(w->sep10->objectName(), QStringLiteral("sep10"));
+
+        // Alt+O opens the Options menu; its access key runs the item.
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_O, Qt::AltModifier);
+        QTRY_VERIFY(w->Options->isVisible());
+        QTest::keyClick(w->Options, Qt::Key_M);
+        QTRY_COMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].kind, vantrel::ShownBox::Kind::Number);
+        QVERIFY(!w->Options->isVisible());
+    }
+
+    // Enter on a focused button presses it, as Space does.
+    void enterPressesTheFocusedButton() {
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->changeQueryMethodBut->setFocus();
+        QTest::keyClick(w->changeQueryMethodBut, Qt::Key_Return);
+        QVERIFY(w->frameRegistry->isVisible());
+        w->butAddClient->setFocus();
+        QTest::keyClick(w->butAddClient, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(boxes.shown.size(), size_t(1)); // the add-client prompt, cancelled
+        QCOMPARE(boxes.shown[0].kind, vantrel::ShownBox::Kind::Input);
+    }
+
+    // The pane is the record of what happened: selectable and copyable, not editable.
+    void messagePaneIsReadOnly() {
+        w->SetMsg(QStringLiteral("DELETE: WS001"));
+        const QString before = w->textMsg->toPlainText();
+        w->textMsg->setFocus();
+        QTest::keyClick(w->textMsg, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w->textMsg, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("DELETE: WS001")));
+        for (auto [key, modifiers] : {std::pair{Qt::Key_X, Qt::ControlModifier},
+                                      {Qt::Key_Delete, Qt::NoModifier},
+                                      {Qt::Key_Backspace, Qt::NoModifier},
+                                      {Qt::Key_V, Qt::ControlModifier}})
+            QTest::keyClick(w->textMsg, key, modifiers);
+        QTest::keyClicks(w->textMsg, QStringLiteral("typed"));
+        QCOMPARE(w->textMsg->toPlainText(), before);
+    }
+
+    // Clicking or tabbing into the account box while it shows its placeholder selects it, so
+    // typing replaces it; a name already typed is not selected by a click.
+    void accountPlaceholderIsReplacedByTyping_data() {
+        QTest::addColumn<bool>("byTab");
+        QTest::newRow("click") << false;
+        QTest::newRow("tab") << true;
+    }
+    void accountPlaceholderIsReplacedByTyping() {
+        QFETCH(bool, byTab);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QLineEdit* account = w->serviceAccountTxt;
+        if (byTab) {
+            w->actionTypeCombo->setFocus();
+            QTest::keyClick(w->actionTypeCombo, Qt::Key_Tab);
+            QTRY_VERIFY(account->hasFocus());
+        } else {
+            QTest::mouseClick(account, Qt::LeftButton, {},
+                              QPoint(account->width() / 2, account->height() / 2));
+        }
+        QCOMPARE(account->selectedText(), QStringLiteral("<Domain\\LoginName>"));
+        QTest::keyClicks(account, QStringLiteral("CORP\\svc"));
+        QCOMPARE(account->text(), QStringLiteral("CORP\\svc"));
+        QTest::mouseClick(account, Qt::LeftButton, {}, QPoint(account->width() / 2, account->height() / 2));
+        QVERIFY(!account->hasSelectedText());
     }
 
     void tabOrder() {
@@ -442,6 +518,39 @@ class tst_MainWindow : public QObject {
         QTRY_VERIFY(w->actionTypeCombo->hasFocus());
         wheel(w->actionTypeCombo);
         QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("start"));
+    }
+
+    // Stepping through the closed list-source box (arrows, a letter, the wheel) only moves its
+    // selection: passing "ClearCase Clients Only" asked for a server. Enter, or a choice in
+    // the open list, runs the source shown.
+    void listSourceRunsOnlyWhenChosen() {
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QComboBox* sources = w->searchCriteriaCombo;
+        sources->setFocus();
+        QTRY_VERIFY(sources->hasFocus());
+        QTest::keyClick(sources, Qt::Key_Down);
+        QTest::keyClick(sources, Qt::Key_Down);
+        QCOMPARE(sources->currentText(), QStringLiteral("ClearCase Clients Only"));
+        QTest::keyClick(sources, Qt::Key_End);
+        QTest::keyClick(sources, Qt::Key_C);
+        QCOMPARE(sources->currentText(), QStringLiteral("ClearCase Clients Only"));
+        QWheelEvent down(QPointF(5, 5), sources->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(sources, &down);
+        QCOMPARE(sources->currentText(), QStringLiteral("Load from File"));
+        QTest::keyClick(sources, Qt::Key_Up);
+        QVERIFY(boxes.shown.empty());
+
+        QTest::keyClick(sources, Qt::Key_Return);
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QCOMPARE(boxes.shown[0].title, std::string("Enter Hostname"));
+
+        // The open list: its current entry chosen with Enter.
+        sources->showPopup();
+        QTRY_VERIFY(sources->view()->isVisible());
+        QTest::keyClick(sources->view(), Qt::Key_Return);
+        QTRY_COMPARE(boxes.shown.size(), size_t(2));
+        QVERIFY(!sources->view()->isVisible());
     }
 
     // A click that another running command makes the window refuse says so in the pane.

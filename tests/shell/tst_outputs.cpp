@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -254,6 +255,22 @@ class tst_Outputs : public QObject {
         q->close();
         QVERIFY(!q->isVisible());
         QCOMPARE(w->query(), q);
+
+        // The main window's own window, kept above it; Escape from its text, or Enter on
+        // "Close", puts it away.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (const auto& [widget, key] : {std::pair<QWidget*, Qt::Key>{q->queryTxt, Qt::Key_Escape},
+                                          {q->closeBut, Qt::Key_Escape},
+                                          {q->closeBut, Qt::Key_Return}}) {
+            q->show();
+            QVERIFY(QTest::qWaitForWindowActive(q));
+            QCOMPARE(q->windowHandle()->transientParent(), w->windowHandle());
+            QVERIFY(w->windowHandle());
+            widget->setFocus();
+            QTest::keyClick(widget, key);
+            QVERIFY2(!q->isVisible(), qPrintable(widget->objectName() + QString::number(key)));
+        }
 
         // A new run starts from an empty text.
         q->textClear();
