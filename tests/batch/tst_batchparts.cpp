@@ -114,6 +114,19 @@ class tst_BatchParts : public QObject {
         QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
     }
 
+    // A helper whose arguments hold a NUL is not started: it would get them cut short.
+    void argumentWithNulNotStarted() {
+        QTemporaryDir dir;
+        const QString flag = dir.filePath("ran");
+        const QString program = writeScript(dir.filePath("helper"), "touch \"" + flag.toUtf8() + "\"\n");
+        const QStringList arguments{"\\\\" + QString(QChar(u'\0')) + "WS001"};
+        QCOMPARE(vantrel::RunAndWait(program, arguments), vantrel::RunOutcome::NotStarted);
+        QCOMPARE(vantrel::RunAndWaitBlocking(program, arguments), vantrel::RunOutcome::NotStarted);
+        QVERIFY(!QFile::exists(flag));
+        QCOMPARE(vantrel::RunAndWait(program, {"\\\\WS001"}), vantrel::RunOutcome::Finished);
+        QVERIFY(QFile::exists(flag));
+    }
+
     // Where the program keeps its files when it cannot write beside itself (the install test
     // runs a whole update there).
     void userDataFolder_data() {

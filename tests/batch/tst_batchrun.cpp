@@ -300,6 +300,21 @@ class tst_BatchRun : public QObject {
         QVERIFY(rights("WS001", Account).contains("SeServiceLogonRight"));
     }
 
+    // A name holding a NUL reaches no machine: Windows would cut it at the NUL (to WS002 here,
+    // and Osprel would get it cut too). Every step on it fails with 123.
+    void nulInNameReachesNoMachine() {
+        fill({QString("WS002") + QChar(u'\0') + "x"});
+        setInputs("update");
+        w->cbEnableLogonAsService->setChecked(true);
+        execute();
+        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        QVERIFY(!rights("WS002", Account).contains("SeServiceLogonRight"));
+        const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
+        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right was not granted"));
+    }
+
     // Start and stop need no account; each outcome has its own pane line, nothing is written
     // to a results file.
     void startAndStop_data() {
