@@ -430,14 +430,32 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
            });
 }
 
-std::string logonRefusal(std::uint32_t code) {
+// What a domain's answer to the check says. The first three answers are given only once the
+// password is proven: they bar this kind of logon, never the service's own.
+std::string logonRefusal(std::uint32_t code, bool* passwordProven = nullptr) {
+    namespace err = platform::err;
+    if (passwordProven)
+        *passwordProven = code == err::LogonTypeNotGranted || code == err::InvalidWorkstation ||
+                          code == err::InvalidLogonHours;
     switch (code) {
-    case platform::err::LogonFailure:
+    case err::LogonTypeNotGranted:
+        return "the account is not granted this logon type here";
+    case err::InvalidWorkstation:
+        return "the account may not log on at this workstation";
+    case err::InvalidLogonHours:
+        return "the account may not log on at this time";
+    case err::LogonFailure:
         return "unknown account or wrong password";
-    case platform::err::AccountDisabled:
+    case err::AccountDisabled:
         return "the account is disabled";
-    case platform::err::AccountLockedOut:
+    case err::AccountLockedOut:
         return "the account is locked out";
+    case err::PasswordExpired:
+        return "the password has expired";
+    case err::PasswordMustChange:
+        return "the password must be changed before the account can log on";
+    case err::AccountExpired:
+        return "the account has expired";
     default:
         return "the logon was refused";
     }
@@ -480,10 +498,10 @@ void Run::execute() {
     bool busy = false;
     try {
         in_ = host_.inputs();
-        // Read once and trimmed once: what is checked is exactly what every machine gets.
+        // Read once and trimmed once: what is checked is exactly what every machine gets. The
+        // password stays as typed: blanks at either end are part of a Windows password.
         in_.service = trimBlanks(in_.service);
         in_.account = trimBlanks(in_.account);
-        in_.password = trimBlanks(in_.password);
         const bool isUpdate = in_.action == "update";
         if (isUpdate && (in_.service.empty() || in_.account.empty() ||
                          in_.account.find('<') != std::string::npos || in_.password.empty())) {
@@ -526,29 +544,45 @@ void Run::execute() {
 bool Run::accountAccepted() {
     const std::string& account = in_.account;
     const auto slash = account.find('\\');
-    if (slash == std::string::npos) return true; // LocalSystem: no password to prove
-    const std::string domain = account.substr(0, slash);
-    const std::string user = account.substr(slash + 1);
-    // Built-in and local accounts have no domain controller to ask.
-    if (domain == "." || equalsIgnoringCase(domain, "NT AUTHORITY") ||
-        equalsIgnoringCase(domain, "NT SERVICE"))
-        return true;
+    const auto at = account.rfind('@');
+    // A user written name@domain is handed over whole, without a domain, as Windows takes it.
+    std::string domain, user = account, domainShown;
+    if (slash != std::string::npos) {
+        domain = domainShown = account.substr(0, slash);
+        user = account.substr(slash + 1);
+        // Built-in and local accounts have no domain controller to ask.
+        if (domain == "." || equalsIgnoringCase(domain, "NT AUTHORITY") ||
+            equalsIgnoringCase(domain, "NT SERVICE"))
+            return true;
+    } else if (at != std::string::npos) {
+        domainShown = account.substr(at + 1);
+    } else {
+        return true; // LocalSystem: no password to prove
+    }
 
     const std::string& password = in_.password;
     const std::uint32_t code =
         offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
     if (code == platform::err::Success) return true;
     const std::string number = std::to_string(code);
+    bool proven = false;
+    const std::string answer = logonRefusal(code, &proven);
+    if (proven) {
+        host_.paneLine("The domain accepted the password of " + account + " but answered: " + answer +
+                       " (Windows error " + number + "); the run goes on");
+        return true;
+    }
     if (code == platform::err::NoLogonServers) {
         return dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
-                                 "The domain controller of " + domain + " cannot be reached (Windows error " +
-                                     number + "), so the password of " + account +
+                                 "The domain controller of " + domainShown +
+                                     " cannot be reached (Windows error " + number +
+                                     "), so the password of " + account +
                                      " could not be checked.\r\nGo on without the check?",
                                  Buttons::YesNoDefaultNo) == Answer::Yes;
     }
     dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
-                      "The domain refused the logon of " + account + ": " + logonRefusal(code) +
-                          " (Windows error " + number + ").\r\nNo machine was changed.");
+                      "The domain refused the logon of " + account + ": " + answer + " (Windows error " +
+                          number + ").\r\nNo machine was changed.");
     return false;
 }
 

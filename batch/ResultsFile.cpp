@@ -73,10 +73,15 @@ std::string numberedName(const std::string& name, int n) {
 #ifdef _WIN32
 // The C runtime's descriptors, with the path (UTF-8 here) passed on as UTF-16 and bytes
 // written as they are.
+std::filesystem::path nativePath(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
 int createNew(const std::string& path) {
-    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
-    return ::_wopen(p.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+    return ::_wopen(nativePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                     _S_IREAD | _S_IWRITE);
+}
+int removeFile(const std::string& path) {
+    return ::_wunlink(nativePath(path).c_str());
 }
 long long writeSome(int fd, const char* data, std::size_t size) {
     return ::_write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
@@ -100,6 +105,9 @@ int syncData(int fd) {
 int closeFile(int fd) {
     return ::close(fd);
 }
+int removeFile(const std::string& path) {
+    return ::unlink(path.c_str());
+}
 #endif
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
@@ -110,6 +118,13 @@ int closeFile(int fd) {
 
 ResultsFile::ResultsFile(const std::string& directory, const std::string& name) {
     constexpr int MaxTries = 10000;
+    // A file that cannot be finished is closed and removed: never an empty results file.
+    auto abandon = [this](const std::string& file, const std::string& message) {
+        closeFile(fd_);
+        fd_ = -1;
+        removeFile(file);
+        throw std::runtime_error(message);
+    };
 #ifdef _WIN32
     // An open file cannot be unlinked here, so the file is made under its own name at once.
     // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
@@ -125,7 +140,11 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
     }
     if (fd_ < 0)
         throw std::runtime_error("Could not create the results file: every name for " + name + " is taken");
-    writeLine(ResultsHeader);
+    try {
+        writeLine(ResultsHeader);
+    } catch (const std::exception& e) {
+        abandon(path_, e.what());
+    }
 #else
     // The header is written to a hidden file first, which is then linked under the results
     // name: a run killed at any moment leaves either no results file or one with its header,
@@ -140,26 +159,21 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
     }
     if (fd_ < 0) fail("Could not create the results file", joinPath(directory, name), EEXIST);
     path_ = staging;
-    auto abandon = [&](const std::string& message) {
-        ::unlink(staging.c_str());
-        closeFile(fd_);
-        fd_ = -1;
-        throw std::runtime_error(message);
-    };
     try {
         writeLine(ResultsHeader);
     } catch (const std::exception& e) {
-        abandon(e.what());
+        abandon(staging, e.what());
     }
     for (int n = 1; n <= MaxTries && path_ == staging; ++n) {
         const std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
         if (::link(staging.c_str(), candidate.c_str()) == 0)
             path_ = candidate;
         else if (errno != EEXIST)
-            abandon("Could not create the results file " + candidate + ": " + std::strerror(errno));
+            abandon(staging, "Could not create the results file " + candidate + ": " + std::strerror(errno));
     }
-    if (path_ == staging) abandon("Could not create the results file: every name for " + name + " is taken");
-    ::unlink(staging.c_str());
+    if (path_ == staging)
+        abandon(staging, "Could not create the results file: every name for " + name + " is taken");
+    removeFile(staging);
 #endif
 }
 

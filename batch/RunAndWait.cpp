@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -63,6 +65,13 @@ void showStartFailure(const QString& reason, const QString& program, const QStri
                           displayCommandLine(program, arguments).toStdString());
 }
 
+// A program gets each argument cut at its first NUL: Osprel's \\ + NUL + WS001 would be
+// \\ alone, its own computer.
+bool holdsNul(const QStringList& arguments) {
+    return std::any_of(arguments.begin(), arguments.end(),
+                       [](const QString& a) { return a.contains(QChar(u'\0')); });
+}
+
 } // namespace
 
 QString displayCommandLine(const QString& program, const QStringList& arguments) {
@@ -78,6 +87,7 @@ QString displayCommandLine(const QString& program, const QStringList& arguments)
 RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObject* closeWatch,
                       const std::function<bool()>& stopRequested) {
     if (stopRequested && stopRequested()) return RunOutcome::Stopped;
+    if (holdsNul(arguments)) return RunOutcome::NotStarted;
 
     QProcess process;
     prepare(process, program, arguments);
@@ -126,6 +136,7 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
 RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
                               const std::function<bool()>& stopRequested) {
     if (stopRequested && stopRequested()) return RunOutcome::Stopped;
+    if (holdsNul(arguments)) return RunOutcome::NotStarted;
     QProcess process;
     prepare(process, program, arguments);
     process.start();

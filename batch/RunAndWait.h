@@ -14,6 +14,7 @@ enum class RunOutcome {
     FailedOnExit,  // the process ran and has ended with another exit code, or crashed
     FailedToStart, // the fault box has been shown
     Stopped,       // the wait was given up because a stop was requested; the process was ended
+    NotStarted,    // an argument holds U+0000: the process would get it cut short there
 };
 
 // Starts `program` with `arguments` as a separate, hidden process: an argument list handed

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -61,10 +62,24 @@ struct FileEncoding {
     qsizetype bomBytes = 0;
 };
 
+// How much of a file's start tells its encoding when it has no byte-order mark.
+constexpr qsizetype sniffBytes = 512;
+
 FileEncoding detectEncoding(QByteArrayView head) {
     if (head.startsWith(QByteArrayView(utf8Bom))) return {std::nullopt, 3};
     if (head.startsWith("\xFF\xFE")) return {QStringConverter::Utf16LE, 2};
     if (head.startsWith("\xFE\xFF")) return {QStringConverter::Utf16BE, 2};
+    // No mark: UTF-16 of names (mostly ASCII) has a NUL in at least every other unit, always on
+    // the same side; a UTF-8 or code-page list holds no NUL at all. Read as UTF-8, each line
+    // after the first would start with a NUL.
+    const qsizetype pairs = std::min(head.size(), sniffBytes) / 2;
+    qsizetype highNuls = 0, lowNuls = 0; // NULs at the odd (LE high) and even (BE high) bytes
+    for (qsizetype i = 0; i < pairs; ++i) {
+        lowNuls += head[2 * i] == '\0';
+        highNuls += head[2 * i + 1] == '\0';
+    }
+    if (pairs > 0 && 2 * highNuls >= pairs && highNuls > lowNuls) return {QStringConverter::Utf16LE, 0};
+    if (pairs > 0 && 2 * lowNuls >= pairs && lowNuls > highNuls) return {QStringConverter::Utf16BE, 0};
     return {};
 }
 
@@ -188,7 +203,7 @@ void ReadHostFile(const QString& path, ClientList& list) {
         processingError(path, file.errorString());
         return;
     }
-    const FileEncoding encoding = detectEncoding(file.peek(3));
+    const FileEncoding encoding = detectEncoding(file.peek(sniffBytes));
     file.skip(encoding.bomBytes);
     Utf16ToUtf8 toUtf8(encoding);
 

@@ -1,6 +1,8 @@
 // The facilities the program reaches the outside world through. The backend is chosen when
-// the program is built: the real API on Windows, the simulated network elsewhere.
+// the program is built: the real API on Windows, the simulated network elsewhere; either one
+// behind the guard that stops names holding U+0000 (NulGuard.h).
 #include "platform/Platform.h"
+#include "platform/NulGuard.h"
 
 #ifdef _WIN32
 #include "platform/win32/Backend.h"
@@ -21,16 +23,20 @@ Logon* logonOverride = nullptr;
 
 #ifdef _WIN32
 ServiceControl& builtServiceControl() {
-    return win32::win32ServiceControl();
+    static NulGuardedServiceControl guarded(win32::win32ServiceControl());
+    return guarded;
 }
 Registry& builtRegistry() {
-    return win32::win32Registry();
+    static NulGuardedRegistry guarded(win32::win32Registry());
+    return guarded;
 }
 Lsa& builtLsa() {
-    return win32::win32Lsa();
+    static NulGuardedLsa guarded(win32::win32Lsa());
+    return guarded;
 }
 NetworkManagement& builtNetwork() {
-    return win32::win32Network();
+    static NulGuardedNetwork guarded(win32::win32Network());
+    return guarded;
 }
 ClearTool& builtClearTool() {
     return win32::win32ClearTool();
@@ -39,20 +45,25 @@ Directory& builtDirectory() {
     return win32::win32Directory();
 }
 Logon& builtLogon() {
-    return win32::win32Logon();
+    static NulGuardedLogon guarded(win32::win32Logon());
+    return guarded;
 }
 #else
 ServiceControl& builtServiceControl() {
-    return sim::simServiceControl();
+    static NulGuardedServiceControl guarded(sim::simServiceControl());
+    return guarded;
 }
 Registry& builtRegistry() {
-    return sim::simRegistry();
+    static NulGuardedRegistry guarded(sim::simRegistry());
+    return guarded;
 }
 Lsa& builtLsa() {
-    return sim::simLsa();
+    static NulGuardedLsa guarded(sim::simLsa());
+    return guarded;
 }
 NetworkManagement& builtNetwork() {
-    return sim::simNetwork();
+    static NulGuardedNetwork guarded(sim::simNetwork());
+    return guarded;
 }
 ClearTool& builtClearTool() {
     return sim::simClearTool();
@@ -61,7 +72,8 @@ Directory& builtDirectory() {
     return sim::simDirectory();
 }
 Logon& builtLogon() {
-    return sim::simLogon();
+    static NulGuardedLogon guarded(sim::simLogon());
+    return guarded;
 }
 #endif
 } // namespace

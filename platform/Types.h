@@ -20,7 +20,7 @@ template <class T> struct Result {
 // Thrown when the platform itself breaks (for example the simulated network's file is
 // corrupt); callers treat it as an unexpected run-time fault with this description.
 class PlatformFault : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -31,6 +31,7 @@ constexpr std::uint32_t AccessDenied = 5;
 constexpr std::uint32_t InvalidHandle = 6;
 constexpr std::uint32_t BadNetPath = 53;
 constexpr std::uint32_t InvalidParameter = 87;
+constexpr std::uint32_t InvalidName = 123; // a name holding U+0000 (see NulGuard.h)
 constexpr std::uint32_t MoreData = 234;
 constexpr std::uint32_t NoMoreItems = 259;
 constexpr std::uint32_t IoPending = 997;
@@ -47,7 +48,7 @@ constexpr std::uint32_t ServiceLogonFailed = 1069;
 constexpr std::uint32_t NoneMapped = 1332;
 constexpr std::uint32_t NoSuchPrivilege = 1313;
 constexpr std::uint32_t RpcServerUnavailable = 1722;
-constexpr std::uint32_t NameNotFound = 2273; // NERR_NameNotFound (messenger)
+constexpr std::uint32_t NameNotFound = 2273;      // NERR_NameNotFound (messenger)
 constexpr std::uint32_t BrowserNotStarted = 6118; // ERROR_NO_BROWSER_SERVERS_FOUND
 } // namespace err
 
@@ -55,6 +56,7 @@ namespace ntstatus {
 constexpr std::uint32_t Success = 0x00000000;
 constexpr std::uint32_t SomeNotMapped = 0x00000107;
 constexpr std::uint32_t AccessDenied = 0xC0000022;
+constexpr std::uint32_t ObjectNameInvalid = 0xC0000033; // maps to 123
 constexpr std::uint32_t ObjectNameNotFound = 0xC0000034;
 constexpr std::uint32_t NoSuchPrivilege = 0xC0000060;
 constexpr std::uint32_t NoneMapped = 0xC0000073;

@@ -283,7 +283,8 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
         out.attempt([&] {
             platform::ServiceConfigChange change;
             change.serviceStartName = trimBlanks(account);
-            change.password = trimBlanks(password);
+            // As typed: blanks at either end are part of a Windows password.
+            change.password = password;
             if (auto e = platform::serviceControl().ChangeServiceConfig(serviceHandle, change))
                 out.stepFailed("ChangeServiceConfig", e);
         });

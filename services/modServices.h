@@ -11,8 +11,9 @@
 namespace vantrel {
 
 // Machine, service and account names are trimmed of leading and trailing blanks (trimBlanks)
-// before use. A machine name that is blank after trimming is refused before any platform call:
-// to the service manager the empty name means this computer, never what the caller meant.
+// before use; the password is used as given (blanks are part of a Windows password). A machine name that is
+// blank after trimming is refused before any platform call: to the service manager the empty name means this
+// computer, never what the caller meant.
 bool IsServiceRunning(const std::string& machine, const std::string& service, std::string& errorText);
 // `finalState`, when given, receives the service's state once the call is done: after the wait
 // when there was one, else as queried right after the request; 0 when it could not be read or

@@ -21,6 +21,11 @@ struct AccountDesc {
     std::string fullName;
     bool disabled = false;
     bool locked = false; // locked out: network logons fail
+    // The password is proven but logons fail with 1330 (a service start with 1069).
+    bool passwordExpired = false;
+    // The domain's controllers refuse this account a network logon (1385, as when it lacks
+    // the right to reach them from the network); service logons are not concerned.
+    bool networkLogonDenied = false;
 };
 
 struct DomainDesc {

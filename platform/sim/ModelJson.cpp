@@ -448,7 +448,8 @@ DomainDesc parseDomain(const json& j, const std::string& path) {
     forEachItem(j, path, "accounts", [&](const json& item, const std::string& p) {
         const json& aj = object(item, p);
         onlyFields(aj, p,
-                   {"name", "rid", "use", "password", "description", "full_name", "disabled", "locked"});
+                   {"name", "rid", "use", "password", "description", "full_name", "disabled", "locked",
+                    "password_expired", "network_logon_denied"});
         AccountDesc a;
         a.name = name(aj, p, "name", "\\");
         a.rid = static_cast<std::uint32_t>(number(aj, p, "rid", 0, MaxU32, true));
@@ -458,6 +459,8 @@ DomainDesc parseDomain(const json& j, const std::string& path) {
         a.fullName = text(aj, p, "full_name", "");
         a.disabled = flag(aj, p, "disabled", false);
         a.locked = flag(aj, p, "locked", false);
+        a.passwordExpired = flag(aj, p, "password_expired", false);
+        a.networkLogonDenied = flag(aj, p, "network_logon_denied", false);
         claimName(names, a.name, at(p, "name"), "an account of that name is already in this domain");
         if (!rids.emplace(a.rid, a.name).second)
             refuse(at(p, "rid"), "already the relative id of " + rids[a.rid]);
@@ -558,6 +561,8 @@ std::string renderDescription(const NetworkDesc& net) {
             aj["full_name"] = a.fullName;
             aj["disabled"] = a.disabled;
             aj["locked"] = a.locked;
+            aj["password_expired"] = a.passwordExpired;
+            aj["network_logon_denied"] = a.networkLogonDenied;
             dj["accounts"].push_back(std::move(aj));
         }
         out["domains"].push_back(std::move(dj));

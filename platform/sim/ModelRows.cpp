@@ -69,8 +69,8 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
         const std::int64_t domainId = sqlite3_last_insert_rowid(c.handle());
         for (const auto& a : d.accounts)
             c.query("INSERT INTO accounts(domain_id, name, rid, use, password, description, full_name, "
-                    "disabled, locked) "
-                    "VALUES(?,?,?,?,?,?,?,?,?)")
+                    "disabled, locked, password_expired, network_logon_denied) "
+                    "VALUES(?,?,?,?,?,?,?,?,?,?,?)")
                 .bind(1, domainId)
                 .bind(2, a.name)
                 .bind(3, std::int64_t(a.rid))
@@ -80,6 +80,8 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
                 .bind(7, a.fullName)
                 .bind(8, std::int64_t(a.disabled))
                 .bind(9, std::int64_t(a.locked))
+                .bind(10, std::int64_t(a.passwordExpired))
+                .bind(11, std::int64_t(a.networkLogonDenied))
                 .run();
     }
     const std::int64_t now = nowMs();
@@ -186,13 +188,13 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
     }
     {
         auto q = c.query("SELECT domain_id, name, rid, use, password, description, full_name, disabled, "
-                         "locked FROM accounts ORDER BY id");
+                         "locked, password_expired, network_logon_denied FROM accounts ORDER BY id");
         while (q.step()) {
             auto it = domainIndex.find(q.integer(0));
             if (it == domainIndex.end()) continue;
-            net.domains[it->second].accounts.push_back(
-                AccountDesc{q.text(1), static_cast<std::uint32_t>(q.integer(2)), q.text(3), q.text(4),
-                            q.text(5), q.text(6), q.integer(7) != 0, q.integer(8) != 0});
+            net.domains[it->second].accounts.push_back(AccountDesc{
+                q.text(1), static_cast<std::uint32_t>(q.integer(2)), q.text(3), q.text(4), q.text(5),
+                q.text(6), q.integer(7) != 0, q.integer(8) != 0, q.integer(9) != 0, q.integer(10) != 0});
         }
     }
     std::map<std::int64_t, std::size_t> machineIndex;

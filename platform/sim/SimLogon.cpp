@@ -8,8 +8,17 @@ namespace {
 
 class SimLogon : public Logon {
   public:
-    std::uint32_t CheckNetworkLogon(const std::string& domain, const std::string& user,
+    std::uint32_t CheckNetworkLogon(const std::string& domainGiven, const std::string& userGiven,
                                     const std::string& password) override {
+        std::string domain = domainGiven, user = userGiven;
+        // No domain: the user is written name@suffix, and the suffix's first label names the
+        // domain (svc@corp.example.com and svc@CORP are both CORP\svc).
+        if (domain.empty()) {
+            const auto at = user.rfind('@');
+            if (at == std::string::npos || at == 0) return err::LogonFailure;
+            domain = user.substr(at + 1, user.find('.', at) - at - 1);
+            user.resize(at);
+        }
         std::string controller;
         try {
             Connection* c = Store::instance().connection();
@@ -28,15 +37,19 @@ class SimLogon : public Logon {
         return guarded(
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
-                auto q = c.query("SELECT a.password, a.disabled, a.locked FROM accounts a JOIN domains d "
+                auto q = c.query("SELECT a.password, a.disabled, a.locked, a.password_expired, "
+                                 "a.network_logon_denied FROM accounts a JOIN domains d "
                                  "ON d.id = a.domain_id WHERE d.name = ? AND a.name = ? AND a.use = 'user'");
                 q.bind(1, domain).bind(2, user);
                 if (!q.step()) return err::LogonFailure;
                 // As a domain controller answers: a locked-out account says so whatever the
-                // password; a disabled one only once the password is proven.
+                // password; the account's restrictions only once the password is proven, and
+                // the logon type's right last.
                 if (q.integer(2) != 0) return err::AccountLockedOut;
                 if (q.text(0) != password) return err::LogonFailure;
                 if (q.integer(1) != 0) return err::AccountDisabled;
+                if (q.integer(3) != 0) return err::PasswordExpired;
+                if (q.integer(4) != 0) return err::LogonTypeNotGranted;
                 return err::Success;
             },
             err::NoLogonServers);

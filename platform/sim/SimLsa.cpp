@@ -151,6 +151,8 @@ class SimLsa : public Lsa {
             return err::InvalidParameter;
         case ntstatus::ObjectNameNotFound:
             return err::FileNotFound;
+        case ntstatus::ObjectNameInvalid:
+            return err::InvalidName;
         default:
             return 317; // ERROR_MR_MID_NOT_FOUND, as Windows answers for a status it cannot map
         }

@@ -67,8 +67,8 @@ bool isPending(std::uint32_t state) {
 }
 
 // The account a service starts under must be able to log on: LocalSystem and the NT AUTHORITY
-// accounts always can; a domain user must exist, be enabled and not locked out, have this
-// password and hold the right to log on as a service on this machine.
+// accounts always can; a domain user must exist, be enabled, not locked out and its password
+// not expired, have this password and hold the right to log on as a service on this machine.
 bool canLogOn(Connection& c, const ServiceRow& r) {
     const std::string& account = r.account;
     if (account.empty() || isBuiltinServiceAccount(account) || equalsNoCase(account, ".\\LocalSystem") ||
@@ -76,7 +76,8 @@ bool canLogOn(Connection& c, const ServiceRow& r) {
         return true;
     auto slash = account.find('\\');
     if (slash == std::string::npos) return false;
-    auto q = c.query("SELECT d.sid, a.rid, a.use, a.password, a.disabled OR a.locked FROM accounts a "
+    auto q = c.query("SELECT d.sid, a.rid, a.use, a.password, a.disabled OR a.locked OR a.password_expired "
+                     "FROM accounts a "
                      "JOIN domains d ON d.id = a.domain_id WHERE d.name = ? AND a.name = ?");
     q.bind(1, account.substr(0, slash)).bind(2, account.substr(slash + 1));
     if (!q.step()) return false;

@@ -27,7 +27,9 @@ CREATE TABLE domains(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE U
 CREATE TABLE accounts(id INTEGER PRIMARY KEY, domain_id INTEGER NOT NULL,
   name TEXT NOT NULL COLLATE NOCASE, rid INTEGER NOT NULL, use TEXT NOT NULL,
   password TEXT NOT NULL, description TEXT NOT NULL, full_name TEXT NOT NULL,
-  disabled INTEGER NOT NULL, locked INTEGER NOT NULL DEFAULT 0, UNIQUE(domain_id, name));
+  disabled INTEGER NOT NULL, locked INTEGER NOT NULL DEFAULT 0,
+  password_expired INTEGER NOT NULL DEFAULT 0, network_logon_denied INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(domain_id, name));
 CREATE TABLE machines(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE UNIQUE,
   domain TEXT NOT NULL, types INTEGER NOT NULL, platform_id INTEGER NOT NULL,
   reachable INTEGER NOT NULL, admin INTEGER NOT NULL, messenger INTEGER NOT NULL,
@@ -58,6 +60,8 @@ CREATE TABLE scm_locks(machine_id INTEGER PRIMARY KEY, pid INTEGER NOT NULL,
 // Columns added since the first files were written: table, column, definition.
 const char* const AddedColumns[][3] = {
     {"accounts", "locked", "INTEGER NOT NULL DEFAULT 0"},
+    {"accounts", "password_expired", "INTEGER NOT NULL DEFAULT 0"},
+    {"accounts", "network_logon_denied", "INTEGER NOT NULL DEFAULT 0"},
     {"machines", "calls_left", "INTEGER NOT NULL DEFAULT -1"}, // -1: NoCallLimit
 };
 

@@ -49,8 +49,10 @@ class Win32Logon : public Logon {
                                     const std::string& password) override {
         std::wstring secret = wide(password);
         HANDLE token = nullptr;
-        const BOOL ok = LogonUserW(wide(user).c_str(), wide(domain).c_str(), secret.c_str(),
-                                   LOGON32_LOGON_NETWORK, LOGON32_PROVIDER_DEFAULT, &token);
+        const std::wstring domainName = wide(domain);
+        // Without a domain the user is written name@domain, which LogonUserW takes with none.
+        const BOOL ok = LogonUserW(wide(user).c_str(), domain.empty() ? nullptr : domainName.c_str(),
+                                   secret.c_str(), LOGON32_LOGON_NETWORK, LOGON32_PROVIDER_DEFAULT, &token);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         SecureZeroMemory(secret.data(), secret.size() * sizeof(wchar_t));
         if (token) CloseHandle(token);

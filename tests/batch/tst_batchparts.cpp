@@ -7,14 +7,19 @@
 
 #include "Scripts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 using batchtest::readAll;
 using batchtest::writeScript;
@@ -112,6 +117,43 @@ class tst_BatchParts : public QObject {
             QByteArray(
                 "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n\"WS,1\",N/A,True,N/A,No Error:6\r\n"));
         QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
+    }
+
+#ifndef Q_OS_WIN
+    // A header that cannot be written (here: past the file size limit) leaves no file at all,
+    // neither the results file nor its staging file.
+    void headerNotWritten() {
+        QTemporaryDir dir;
+        rlimit old{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+        rlimit small = old;
+        small.rlim_cur = 10;
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        bool thrown = false;
+        try {
+            vantrel::ResultsFile file(dir.path().toStdString(), "_results.csv");
+        } catch (const std::runtime_error& e) {
+            thrown = QString(e.what()).startsWith("Could not write the results file");
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        QVERIFY(thrown);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+#endif
+
+    // A helper whose arguments hold a NUL is not started: it would get them cut short.
+    void argumentWithNulNotStarted() {
+        QTemporaryDir dir;
+        const QString flag = dir.filePath("ran");
+        const QString program = writeScript(dir.filePath("helper"), "touch \"" + flag.toUtf8() + "\"\n");
+        const QStringList arguments{"\\\\" + QString(QChar(u'\0')) + "WS001"};
+        QCOMPARE(vantrel::RunAndWait(program, arguments), vantrel::RunOutcome::NotStarted);
+        QCOMPARE(vantrel::RunAndWaitBlocking(program, arguments), vantrel::RunOutcome::NotStarted);
+        QVERIFY(!QFile::exists(flag));
+        QCOMPARE(vantrel::RunAndWait(program, {"\\\\WS001"}), vantrel::RunOutcome::Finished);
+        QVERIFY(QFile::exists(flag));
     }
 
     // Where the program keeps its files when it cannot write beside itself (the install test

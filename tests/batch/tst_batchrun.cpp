@@ -5,6 +5,7 @@
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
+#include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "shell/RunSettings.h"
 #include "shell/frmMain.h"
@@ -75,10 +76,22 @@ QString network(int slowStopMs = 0, int more = 0, bool controller = true) {
         {"name": "svc_old", "rid": 1100, "use": "user", "password": "0ld!pass"},
         {"name": "svc_new", "rid": 1105, "use": "user", "password": "N3w!pass"},
         {"name": "svc_dis", "rid": 1106, "use": "user", "password": "N3w!pass", "disabled": true},
-        {"name": "svc_lock", "rid": 1107, "use": "user", "password": "N3w!pass", "locked": true}]}],
+        {"name": "svc_lock", "rid": 1107, "use": "user", "password": "N3w!pass", "locked": true},
+        {"name": "svc_exp", "rid": 1108, "use": "user", "password": "N3w!pass", "password_expired": true},
+        {"name": "svc_net", "rid": 1109, "use": "user", "password": "N3w!pass", "network_logon_denied": true},
+        {"name": "svc_sp", "rid": 1110, "use": "user", "password": " N3w pass "}]}],
         "machines": [)" +
            machines.join(",") + "]}";
 }
+
+// A domain that gives every logon check the same answer: for the answers no simulated
+// account gives.
+struct FixedLogon : platform::Logon {
+    std::uint32_t answer = 0;
+    std::uint32_t CheckNetworkLogon(const std::string&, const std::string&, const std::string&) override {
+        return answer;
+    }
+};
 
 // Pane lines, oldest first, as SetMsg stacks them (newest on top).
 QString pane(const QStringList& oldestFirst) {
@@ -266,11 +279,13 @@ class tst_BatchRun : public QObject {
         execute();
         const QByteArray blank = ",N/A,False,N/A,Error: the machine name is empty\r\n";
         const QByteArray all = readAll(resultsPath());
-        QCOMPARE(all, Header + blank + "WS001 ,True,True,True,No Error:4\r\n   " + blank +
-                          "WS005,N/A,False,False,Update Failed: Error::RPC Server is unavailable. The client may not "
-                          "be accessible. Try pinging the client.::1722::"
-                          "ChangeServicePassword:OpenSCManager::;Restart Failed: not tried as the machine "
-                          "did not answer\r\n");
+        QCOMPARE(
+            all,
+            Header + blank + "WS001 ,True,True,True,No Error:4\r\n   " + blank +
+                "WS005,N/A,False,False,Update Failed: Error::RPC Server is unavailable. The client may not "
+                "be accessible. Try pinging the client.::1722::"
+                "ChangeServicePassword:OpenSCManager::;Restart Failed: not tried as the machine "
+                "did not answer\r\n");
         const QStringList lines = w->textMsg->toPlainText().split("\n");
         const QString empty = ":>> FAILED <<: the machine name is empty; nothing was done";
         QCOMPARE(lines.count(empty) + lines.count("   " + empty), 2);
@@ -283,6 +298,21 @@ class tst_BatchRun : public QObject {
         QCOMPARE(service("WS001").value("state").toString(), "running");
         QCOMPARE(service("WS001").value("account").toString(), Account);
         QVERIFY(rights("WS001", Account).contains("SeServiceLogonRight"));
+    }
+
+    // A name holding a NUL reaches no machine: Windows would cut it at the NUL (to WS002 here,
+    // and Osprel would get it cut too). Every step on it fails with 123.
+    void nulInNameReachesNoMachine() {
+        fill({QString("WS002") + QChar(u'\0') + "x"});
+        setInputs("update");
+        w->cbEnableLogonAsService->setChecked(true);
+        execute();
+        QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
+        QVERIFY(!rights("WS002", Account).contains("SeServiceLogonRight"));
+        const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
+        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right was not granted"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
@@ -407,8 +437,12 @@ class tst_BatchRun : public QObject {
         QTest::newRow("account of blanks") << "update"
                                            << "Albd"
                                            << "   " << Password << true << must;
-        QTest::newRow("password of blanks") << "update"
-                                            << " Albd " << Account << "  " << true << must;
+        // Blanks are a password like any other: checked as typed, and refused by the domain.
+        QTest::newRow("password of blanks")
+            << "update"
+            << " Albd " << Account << "  " << true
+            << "The domain refused the logon of CORP\\svc_new: unknown account or wrong password (Windows "
+               "error 1326).\r\nNo machine was changed.";
         QTest::newRow("service of blanks") << "update"
                                            << "  " << Account << Password << true << must;
         QTest::newRow("account box untouched") << "update"
@@ -605,7 +639,8 @@ class tst_BatchRun : public QObject {
         QTest::addColumn<QString>("when");
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<int>("atOnce");
-        QTest::newRow("between machines") << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1;
+        QTest::newRow("between machines")
+            << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1;
         QTest::newRow("while Osprel runs") << "Osprel" << QByteArray() << 1;
         QTest::newRow("between stop and restart")
             << "restart" << QByteArray("WS001,True,True,True,No Error:4\r\n") << 1;
@@ -702,7 +737,9 @@ class tst_BatchRun : public QObject {
 
     // The new account and password are proved against the domain before any machine: a
     // refusal shows its reason and number and changes nothing anywhere; an unreachable
-    // controller asks first (No unless answered); built-in accounts are not checked.
+    // controller asks first (No unless answered); built-in accounts are not checked. An
+    // answer given only to a proven password lets the run go on, saying so in the pane. The
+    // password is checked and stored exactly as typed.
     void accountCheckedFirst_data() {
         QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("password");
@@ -710,18 +747,60 @@ class tst_BatchRun : public QObject {
         QTest::addColumn<bool>("goOn");
         QTest::addColumn<QString>("box");
         QTest::addColumn<bool>("runs");
-        QTest::newRow("wrong password") << Account << "N3w!pas" << true << false
-                                        << "unknown account or wrong password (Windows error 1326)" << false;
+        QTest::addColumn<uint>("answer");  // the domain's fixed answer; 0: the simulated domain's
+        QTest::addColumn<QString>("line"); // the pane's first line when the run goes on
+        QTest::newRow("user@domain, wrong password")
+            << "svc_new@corp.example.com"
+            << "N3w!pas" << true << false << "unknown account or wrong password (Windows error 1326)" << false
+            << 0u << QString();
+        QTest::newRow("password expired")
+            << "CORP\\svc_exp" << Password << true << false << "the password has expired (Windows error 1330)"
+            << false << 0u << QString();
+        QTest::newRow("password expired, user@domain")
+            << "svc_exp@CORP" << Password << true << false << "the password has expired (Windows error 1330)"
+            << false << 0u << QString();
+        QTest::newRow("must change") << Account << Password << true << false
+                                     << "the password must be changed before the account can log on (Windows "
+                                        "error 1907)"
+                                     << false << 1907u << QString();
+        QTest::newRow("account expired")
+            << Account << Password << true << false << "the account has expired (Windows error 1793)" << false
+            << 1793u << QString();
+        const QString proven = "The domain accepted the password of %1 but answered: %2 (Windows error %3); "
+                               "the run goes on";
+        QTest::newRow("network logon not granted")
+            << "CORP\\svc_net" << Password << true << false << "" << true << 0u
+            << proven.arg("CORP\\svc_net", "the account is not granted this logon type here", "1385");
+        QTest::newRow("not at this workstation")
+            << Account << Password << true << false << "" << true << 1329u
+            << proven.arg(Account, "the account may not log on at this workstation", "1329");
+        QTest::newRow("outside logon hours")
+            << Account << Password << true << false << "" << true << 1328u
+            << proven.arg(Account, "the account may not log on at this time", "1328");
+        QTest::newRow("blanks in the password")
+            << "CORP\\svc_sp"
+            << " N3w pass " << true << false << "" << true << 0u << QString();
+        QTest::newRow("blanks dropped from the password")
+            << "CORP\\svc_sp"
+            << "N3w pass" << true << false << "unknown account or wrong password (Windows error 1326)"
+            << false << 0u << QString();
+        QTest::newRow("wrong password")
+            << Account << "N3w!pas" << true << false
+            << "unknown account or wrong password (Windows error 1326)" << false << 0u << QString();
         QTest::newRow("disabled") << "CORP\\svc_dis" << Password << true << false
-                                  << "the account is disabled (Windows error 1331)" << false;
+                                  << "the account is disabled (Windows error 1331)" << false << 0u
+                                  << QString();
         QTest::newRow("locked") << "CORP\\svc_lock" << Password << true << false
-                                << "the account is locked out (Windows error 1909)" << false;
+                                << "the account is locked out (Windows error 1909)" << false << 0u
+                                << QString();
         QTest::newRow("no controller, default")
-            << Account << Password << false << false << "cannot be reached (Windows error 1311)" << false;
+            << Account << Password << false << false << "cannot be reached (Windows error 1311)" << false
+            << 0u << QString();
         QTest::newRow("no controller, go on")
-            << Account << Password << false << true << "cannot be reached (Windows error 1311)" << true;
+            << Account << Password << false << true << "cannot be reached (Windows error 1311)" << true << 0u
+            << QString();
         QTest::newRow("built-in") << "NT AUTHORITY\\LocalService"
-                                  << "x" << false << false << "" << true;
+                                  << "x" << false << false << "" << true << 0u << QString();
     }
     void accountCheckedFirst() {
         QFETCH(QString, account);
@@ -730,6 +809,12 @@ class tst_BatchRun : public QObject {
         QFETCH(bool, goOn);
         QFETCH(QString, box);
         QFETCH(bool, runs);
+        QFETCH(uint, answer);
+        QFETCH(QString, line);
+        FixedLogon fixed;
+        fixed.answer = answer;
+        if (answer) platform::setLogon(&fixed);
+        const auto restore = qScopeGuard([] { platform::setLogon(nullptr); });
         prepare(network(0, 0, reachable));
         if (goOn) boxes.answers.push_back(vantrel::Answer::Yes);
         fill({"WS001", "WS002"});
@@ -752,6 +837,10 @@ class tst_BatchRun : public QObject {
             QVERIFY(w->textMsg->toPlainText().isEmpty());
         } else {
             QCOMPARE(service("WS001").value("account").toString(), account);
+            if (!account.startsWith("NT AUTHORITY"))
+                QCOMPARE(service("WS001").value("password").toString(), password);
+            const QStringList pane = w->textMsg->toPlainText().split("\n", Qt::SkipEmptyParts);
+            QCOMPARE(pane.last() == line, !line.isEmpty());
         }
         checkNoPassword();
     }

@@ -260,11 +260,25 @@ TEST_SUITE("lsa") {
         CHECK(lsa().LsaEnumerateAccountRights(remote.handle, sid).error == StatusObjectNameNotFound);
     }
 
+    // Windows would cut a system name at its NUL: "\0REMOTE1" would open this computer's policy.
+    TEST_CASE("a system, account or logon name holding a NUL is refused: 0xC0000033, which is 123") {
+        using namespace std::string_literals;
+        CONFORMANCE_SCENE(scene, {});
+        CHECK(lsa().LsaOpenPolicy(u"\0REMOTE1"s, lsaconst::PolicyAccessForRights).error ==
+              ntstatus::ObjectNameInvalid);
+        Policy p(u"");
+        CHECK(lsa().LsaLookupNames(p.handle, {u"Everyone"s, u"Everyone\0x"s}).status ==
+              ntstatus::ObjectNameInvalid);
+        CHECK(logon().CheckNetworkLogon("VTC", "tester\0x"s, "tester") == err::InvalidName);
+        CHECK(logon().CheckNetworkLogon("VTC\0x"s, "tester", "tester") == err::InvalidName);
+        CHECK(logon().CheckNetworkLogon("VTC", "tester", "tester\0x"s) == err::InvalidName);
+    }
+
     TEST_CASE("statuses map to Windows error codes") {
         const std::pair<std::uint32_t, std::uint32_t> rows[] = {
             {0, 0},          {0x107, 1301},      {0xC0000073, 1332}, {0xC0000060, 1313},
             {0xC0000022, 5}, {0xC0020017, 1722}, {0xC0000008, 6},    {0xC000000D, 87},
-            {0xC0000034, 2}, {0xC0FFEE00, 317}};
+            {0xC0000034, 2}, {0xC0000033, 123},  {0xC0FFEE00, 317}};
         for (auto [status, error] : rows) {
             CAPTURE(status);
             CHECK(lsa().LsaNtStatusToWinError(status) == error);

@@ -259,6 +259,23 @@ TEST_SUITE("registry") {
         CHECK(registry().RegEnumKeyEx(parent.handle, 0, 255).name == key);
     }
 
+    // Windows would cut each name at its NUL and act on the name before it.
+    TEST_CASE("a machine, key or value name holding a NUL is 123, never cut short") {
+        using namespace std::string_literals;
+        CONFORMANCE_SCENE(scene, {.keys = Tree});
+        CHECK(registry().RegConnectRegistry("\0DOWN1"s, reg::LocalMachine).error == err::InvalidName);
+        CHECK(registry().RegOpenKeyEx(reg::LocalMachine, under("Vt\0x"s), 0, reg::KeyReadWriteLink).error ==
+              err::InvalidName);
+        CHECK(registry().RegOpenKey(reg::LocalMachine, under("Vt\0x"s)).error == err::InvalidName);
+        Key k("Vt");
+        REQUIRE(k.error == 0u);
+        CHECK(registry().RegSetValueEx(k.handle, "Text\0x"s, reg::Sz, sz("new")) == err::InvalidName);
+        CHECK(registry().RegQueryValueEx(k.handle, "Text\0x"s, 64).error == err::InvalidName);
+        CHECK(registry().RegQueryValueEx(k.handle, "Text", 64).data == sz("abc"));
+        CHECK(registry().RegDeleteKey(k.handle, "Order\\Zulu\\deep\0x"s) == err::InvalidName);
+        CHECK(Key("Vt\\Order\\Zulu\\deep").error == 0u);
+    }
+
     TEST_CASE("a key handle never given out is 6") {
         CONFORMANCE_SCENE(scene, {});
         CHECK(registry().RegOpenKeyEx(0x1234, "SOFTWARE", 0, reg::KeyReadWriteLink).error ==

@@ -427,6 +427,25 @@ TEST_SUITE("service control") {
         CHECK(s.reaches(svc::Stopped));
     }
 
+    // Windows would cut each name at its NUL: "\0REMOTE1" would open this computer's manager.
+    TEST_CASE("a machine, service, account or password holding a NUL is 123, never cut short") {
+        using namespace std::string_literals;
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        for (const std::string& machine : {"\0REMOTE1"s, "REMOTE1\0x"s, "\0"s}) {
+            CAPTURE(machine.size());
+            CHECK(serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess).error == err::InvalidName);
+        }
+        CHECK(OpenService("VtcQuick\0x"s).error == err::InvalidName);
+        OpenService s("VtcQuick");
+        REQUIRE(s.service != 0u);
+        ServiceConfigChange account, password;
+        account.serviceStartName = "LocalSystem\0VTC\\svc"s;
+        password.serviceStartName = "LocalSystem";
+        password.password = "pw\0rest"s;
+        CHECK(serviceControl().ChangeServiceConfig(s.service, account) == err::InvalidName);
+        CHECK(serviceControl().ChangeServiceConfig(s.service, password) == err::InvalidName);
+    }
+
     TEST_CASE("no handle at all is 6") {
         CONFORMANCE_SCENE(scene, {});
         CHECK(serviceControl().QueryServiceStatusEx(0).error == err::InvalidHandle);

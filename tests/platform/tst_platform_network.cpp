@@ -15,6 +15,8 @@ const char* const Network = R"({
      "password": "N3w!pass"},
     {"name": "off", "rid": 1106, "password": "pw", "disabled": true},
     {"name": "shut", "rid": 1107, "password": "pw", "locked": true},
+    {"name": "old", "rid": 1109, "password": " pw ", "password_expired": true},
+    {"name": "remote", "rid": 1110, "password": "pw", "network_logon_denied": true},
     {"name": "gone", "rid": 1108, "password": "pw", "use": "deleted"},
     {"name": "team", "rid": 1201, "use": "group", "description": "A group"}]},
     {"name": "LAB", "sid": "S-1-5-21-40-50-60", "controller": "LABDC", "accounts": [
@@ -247,6 +249,32 @@ class tst_PlatformNetwork : public QObject {
         QTest::newRow("locked out, wrong password") << "CORP"
                                                     << "shut"
                                                     << "x" << 1909u;
+        // Restrictions and the logon type's right are told only once the password is proven.
+        QTest::newRow("password expired") << "CORP"
+                                          << "old"
+                                          << " pw " << 1330u;
+        QTest::newRow("password expired, blanks dropped") << "CORP"
+                                                          << "old"
+                                                          << "pw" << 1326u;
+        QTest::newRow("network logon denied") << "CORP"
+                                              << "remote"
+                                              << "pw" << 1385u;
+        QTest::newRow("network logon denied, wrong password") << "CORP"
+                                                              << "remote"
+                                                              << "x" << 1326u;
+        // Without a domain the user is name@domain: a DNS suffix or the domain's own name.
+        QTest::newRow("user@dns suffix") << ""
+                                         << "svc@corp.example.com"
+                                         << "N3w!pass" << 0u;
+        QTest::newRow("user@domain, wrong password") << ""
+                                                     << "svc@CORP"
+                                                     << "x" << 1326u;
+        QTest::newRow("user@unknown domain") << ""
+                                             << "svc@elsewhere.example.com"
+                                             << "N3w!pass" << 1326u;
+        QTest::newRow("no domain, no suffix") << ""
+                                              << "svc"
+                                              << "N3w!pass" << 1326u;
         QTest::newRow("unknown domain") << "ELSEWHERE"
                                         << "svc"
                                         << "N3w!pass" << 1326u;

@@ -124,6 +124,13 @@ class tst_ListProcs : public QObject {
                                                  << QStringList{"h\u00F6", "\U0001F600"};
         QTest::newRow("UTF-16 BE, lone surrogate replaced")
             << QByteArray("\xFE\xFF\0a\0\r\xDC\0", 8) << QStringList{"a", "?"};
+        // Without a mark: told by the NULs at every other byte.
+        QTest::newRow("UTF-16 LE without a mark")
+            << QByteArray("h\0\xF6\0\r\0\n\0w\0\n\0", 12) << QStringList{"h\u00F6", "w"};
+        QTest::newRow("UTF-16 BE without a mark")
+            << QByteArray("\0a\0\r\0\n\0b\x01\0", 10) << QStringList{"a", "b\u0100"};
+        QTest::newRow("one NUL in a UTF-8 list stays UTF-8")
+            << QByteArray("ab\0cd\r\nef\r\n", 10) << QStringList{QString::fromUtf8("ab\0cd", 5), "ef"};
     }
     void hostLines() {
         QFETCH(QByteArray, bytes);
@@ -321,6 +328,8 @@ class tst_ListProcs : public QObject {
                                                                   "a\0\r\0\n\0B\0\r\0\n\0",
                                                                   14)
                                                     << QStringList{"b", "a"};
+        QTest::newRow("UTF-16 without a mark")
+            << QStringList{} << QByteArray("a\0\r\0\n\0B\0\r\0\n\0", 12) << QStringList{"a", "B"};
         QTest::newRow("a name of the longest length") << QStringList{} << QByteArray(255, 'x') + "\r\n"
                                                       << QStringList{QString(255, 'x')};
     }

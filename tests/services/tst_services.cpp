@@ -526,15 +526,19 @@ class TestServices : public QObject {
         QVERIFY(rec.allClosed());
     }
 
+    // Names are trimmed; the password is stored as typed, its blanks being part of it.
     void changePasswordStoresTrimmedAccount() {
         std::string text = "before";
         QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", " N3w!pass  ", text, false));
         QCOMPARE(text, std::string("No Error:6"));
         const auto s = serviceOf("WS1", "Albd");
         QCOMPARE(s.at("account").get<std::string>(), std::string("CORP\\svc_albd"));
-        QCOMPARE(s.at("password").get<std::string>(), std::string("N3w!pass"));
+        QCOMPARE(s.at("password").get<std::string>(), std::string(" N3w!pass  "));
         QCOMPARE(stateOf("WS1", "Albd"), 1u); // neither started nor stopped
-        // The new logon takes effect on the next start.
+        // The new logon takes effect on the next start: the account's password has no blanks.
+        QVERIFY(!StartStopSericeWait(true, "WS1", "Albd", true, text));
+        QVERIFY2(text.find("::1069::") != std::string::npos, text.c_str());
+        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, false));
         QVERIFY(StartStopSericeWait(true, "WS1", "Albd", true, text));
         QCOMPARE(stateOf("WS1", "Albd"), 4u);
     }

@@ -43,7 +43,14 @@ const char* const Usage =
     "a handle opened there, a message sent to it, lsclients on it as a licence server, a\n"
     "directory bind or logon check through it as a domain controller. Calls refused before\n"
     "they go out (a bad handle or argument) and closing a handle do not count; closing\n"
-    "always frees the handle.\n";
+    "always frees the handle.\n"
+    "\n"
+    "An account's \"password_expired\": true makes a logon check with the right password fail\n"
+    "with 1330, and a service that logs on as the account fail to start with 1069.\n"
+    "\"network_logon_denied\": true makes a logon check with the right password fail with 1385\n"
+    "(network logons not granted); services still start under the account. Both default to\n"
+    "false. A logon check without a domain takes the user as name@suffix, the suffix's first\n"
+    "label naming the domain (svc@corp.example.com is CORP\\svc).\n";
 
 int usage(const std::string& problem) {
     std::cerr << "simnet: " << problem << "\n" << Usage;
