@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <vector>
 
 namespace vantrel {
 
@@ -44,6 +45,35 @@ std::string machinesText(int count) {
     return std::to_string(count) + (count == 1 ? " machine" : " machines");
 }
 
+// The pane's last line: what the run did, machine by machine counted.
+std::string summaryLine(const std::vector<MachineOutcome>& outcomes, bool isUpdate) {
+    int done = 0, updated = 0, restarted = 0, notTried = 0;
+    std::vector<std::string> failed;
+    for (const MachineOutcome& o : outcomes) {
+        if (!o.notTried.empty()) {
+            ++notTried;
+            continue;
+        }
+        ++done;
+        updated += o.updated;
+        restarted += o.restarted;
+        if (o.failed) failed.push_back(o.machine);
+    }
+    std::string line = "Run summary: " + machinesText(done) + " done";
+    if (isUpdate)
+        line += ", " + std::to_string(updated) + " updated, " + std::to_string(restarted) + " restarted";
+    line += ", " + std::to_string(failed.size()) + " failed";
+    constexpr std::size_t Named = 10;
+    if (!failed.empty()) {
+        line += " (";
+        for (std::size_t i = 0; i < failed.size() && i < Named; ++i)
+            line += (i ? ", " : "") + failed[i];
+        if (failed.size() > Named) line += " and " + std::to_string(failed.size() - Named) + " more";
+        line += ")";
+    }
+    return line + ", " + std::to_string(notTried) + " not tried";
+}
+
 class Run {
   public:
     explicit Run(BatchHost& host) : host_(host) {}
@@ -52,21 +82,14 @@ class Run {
   private:
     bool accountAccepted();
     // After a machine whose restart failed on the new account's logon: true to go on.
-    bool goOnAfterLogonFailure(const MachineOutcome& outcome, int nextIndex);
-    int tickedFrom(int index);
-
-    bool turn() {
-        host_.yield();
-        return !host_.stopRequested();
-    }
+    bool goOnAfterLogonFailure(const MachineOutcome& outcome, int untouched);
 
     BatchHost& host_;
     BatchInputs in_;
     bool wait_ = false;
     int atOnce_ = 1;
     Results results_;
-    bool askedAboutLogon_ = false;
-    int untouched_ = 0;
+    bool passwordProved_ = false; // the domain accepted the account's password before the run
 };
 
 void Run::execute() {
@@ -95,20 +118,28 @@ void Run::execute() {
         busy = true;
         wait_ = host_.waitForService();
         atOnce_ = std::clamp(host_.machinesAtOnce(), 1, 64);
-        Schedule schedule(host_, in_, wait_, results_, [this](const MachineOutcome& outcome, int nextIndex) {
-            return goOnAfterLogonFailure(outcome, nextIndex);
+        host_.yield();
+        Schedule schedule(host_, in_, wait_, results_, [this](const MachineOutcome& outcome, int untouched) {
+            return goOnAfterLogonFailure(outcome, untouched);
         });
-        const bool completed = turn() && schedule.run(atOnce_);
+        std::vector<MachineOutcome> outcomes = schedule.run(atOnce_);
+        // In list order, whatever order they ended in.
+        std::stable_sort(outcomes.begin(), outcomes.end(),
+                         [](const MachineOutcome& a, const MachineOutcome& b) { return a.index < b.index; });
 
-        if (schedule.halted())
-            host_.paneLine("Run stopped after a logon failure: " + machinesText(untouched_) +
+        const auto halted = std::count_if(outcomes.begin(), outcomes.end(),
+                                          [](const MachineOutcome& o) { return o.notTried == HaltedText; });
+        if (halted > 0)
+            host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
                            " left untouched");
-        if (completed && results_.isOpen()) {
+        // A stop or a close saves the results as the end of a run does: every ticked machine
+        // has its row.
+        if (results_.isOpen()) {
             const std::string path = results_.close();
             host_.paneLine("Saved results to file --> " + path);
             dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
         }
-        results_.drop();
+        host_.paneLine(summaryLine(outcomes, isUpdate));
         host_.endBusy();
     } catch (const std::exception& e) {
         results_.drop();
@@ -133,6 +164,7 @@ bool Run::accountAccepted() {
     const std::string& password = in_.password;
     const std::uint32_t code =
         offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
+    passwordProved_ = code == platform::err::Success;
     if (code == platform::err::Success) return true;
     const std::string number = std::to_string(code);
     if (code == platform::err::NoLogonServers) {
@@ -148,29 +180,23 @@ bool Run::accountAccepted() {
     return false;
 }
 
-bool Run::goOnAfterLogonFailure(const MachineOutcome& outcome, int nextIndex) {
-    if (askedAboutLogon_) return true;
-    const int left = tickedFrom(nextIndex);
-    if (left == 0) return true;
-    askedAboutLogon_ = true;
+bool Run::goOnAfterLogonFailure(const MachineOutcome& outcome, int untouched) {
+    // What most likely went wrong, from what the run knows.
+    std::string cause;
+    if (passwordProved_)
+        cause += "The domain accepted the password of " + in_.account +
+                 " before the run: the likely cause is that the account lacks the right to log on as a "
+                 "service on " +
+                 outcome.machine + ".\r\n";
+    if (!host_.grantLogonRight()) cause += "\"Set Logon as a Service Right\" is not ticked.\r\n";
     const Answer answer =
         dialogs().message(Icon::Question, VANTREL_APP_TITLE,
                           outcome.machine + ": the service did not start with the new account: " +
                               ServiceErrorText(static_cast<std::int32_t>(platform::err::ServiceLogonFailed)) +
-                              ".\r\nThe same is likely on every other machine. " + machinesText(left) +
-                              " not touched yet.\r\nGo on with them?",
+                              ".\r\n" + cause + "The same is likely on every other machine. " +
+                              machinesText(untouched) + " not touched yet.\r\nGo on with them?",
                           Buttons::YesNoDefaultNo);
-    if (answer == Answer::Yes) return true;
-    // Counted after the answer: the list may have changed while the question was open.
-    untouched_ = tickedFrom(nextIndex);
-    return false;
-}
-
-int Run::tickedFrom(int index) {
-    int count = 0;
-    for (int i = index; i < host_.clientCount(); ++i)
-        if (host_.clientTicked(i)) ++count;
-    return count;
+    return answer == Answer::Yes;
 }
 
 } // namespace

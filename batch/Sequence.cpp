@@ -43,59 +43,81 @@ std::string notArrivedText(bool start, std::uint32_t state) {
 MachineOutcome Sequence::run(int index, const std::string& machine) {
     // Each machine's line carries its own outcome only.
     error_.clear();
-    logonFailed_ = false;
+    rowError_.clear();
+    failed_ = false;
     MachineOutcome outcome;
+    outcome.index = index;
     outcome.machine = machine;
-    outcome.carryOn = [&] {
-        MachineResult r;
-        r.machine = machine;
-        const std::string& m = r.machine;
+    MachineResult r;
+    r.machine = machine;
+    const std::string& m = r.machine;
+    const bool isUpdate = in_.action == "update";
 
-        // To every platform call the empty name means this computer: a blank entry is refused
-        // before anything, Osprel included, is asked to act.
-        if (isBlankName(m)) {
-            host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
-            if (in_.action == "update") {
-                r.updated = "False";
-                r.error = BlankMachineText;
-                results_.write(r);
-            }
-            return true;
+    // To every platform call the empty name means this computer: a blank entry is refused
+    // before anything, Osprel included, is asked to act.
+    if (isBlankName(m)) {
+        host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
+        outcome.failed = true;
+        if (isUpdate) {
+            r.updated = "False";
+            r.error = BlankMachineText;
+            results_.write(r);
         }
+        return outcome;
+    }
 
-        if (host_.grantLogonRight()) {
-            const std::string text = m + ": Enabling Logon as a service right...";
-            if (!progress(text)) return false;
-            host_.paneLine(text);
-            if (!turn()) return false;
-            const bool granted = host_.grantWithOsprel(trimBlanks(m), in_.account);
-            if (host_.stopRequested()) return false;
-            if (!granted)
-                host_.paneLine(m + Failed + " the Logon as a service right was not granted to " +
-                               in_.account);
-        }
+    if (host_.grantLogonRight()) grantRight(m);
 
-        host_.highlightClient(index, m);
-        if (!progress(m + ":" + in_.action + "ing...please wait")) return false;
-        if (!turn()) return false;
+    host_.highlightClient(index, m);
+    host_.progressLine(m + ":" + in_.action + "ing...please wait");
+    host_.yield();
 
-        if (in_.action == "start") return start(m);
-        if (in_.action == "stop") return stop(m);
-        if (in_.action == "update") return update(r);
-        return true;
-    }();
-    outcome.logonFailed = logonFailed_;
+    if (auto why = gate_.holdBack(host_, index)) {
+        outcome.notTried = *why;
+        if (isUpdate) results_.write(notTriedRow(m, *why));
+        return outcome;
+    }
+    if (in_.action == "start") outcome.failed = !start(m);
+    if (in_.action == "stop") outcome.failed = !stop(m);
+    if (isUpdate) update(r, outcome);
     return outcome;
 }
 
+void Sequence::grantRight(const std::string& m) {
+    const std::string text = m + ": Enabling Logon as a service right...";
+    host_.progressLine(text);
+    host_.paneLine(text);
+    host_.yield();
+    const OsprelEnd end = host_.grantWithOsprel(trimBlanks(m), in_.account);
+    const std::string right = "the Logon as a service right ";
+    switch (end.outcome) {
+    case RunOutcome::Finished:
+        host_.paneLine(m + ": " + right + "was granted to " + in_.account);
+        break;
+    case RunOutcome::FailedOnExit:
+        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account + " (Osprel " +
+                       (end.exitStatus < 0 ? std::string("ended abnormally")
+                                           : "exit status " + std::to_string(end.exitStatus)) +
+                       ")");
+        break;
+    case RunOutcome::FailedToStart:
+        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
+                       " (Osprel could not be started)");
+        break;
+    case RunOutcome::Stopped: // the machine goes no further: its row says why
+        break;
+    }
+}
+
 bool Sequence::start(const std::string& m) {
-    if (!progress(m + ":" + " trying to START service...")) return false;
+    host_.progressLine(m + ":" + " trying to START service...");
     if (IsServiceRunning(m, in_.service, error_)) {
         host_.paneLine(m + ": Service is already active");
     } else if (startOrStop(true, m, wait_)) {
         host_.paneLine(m + ": started/restarted service");
     } else {
         host_.paneLine(m + Failed + " Could not start/restart service");
+        return false;
     }
     return true;
 }
@@ -110,21 +132,22 @@ bool Sequence::startOrStop(bool start, const std::string& m, bool wait) {
 
 bool Sequence::stop(const std::string& m) {
     host_.paneLine("machine: " + m + "," + in_.service);
-    if (!progress(m + ":" + " trying to STOP service...")) return false;
+    host_.progressLine(m + ":" + " trying to STOP service...");
     if (!IsServiceRunning(m, in_.service, error_)) {
         host_.paneLine(m + ": Service is not running");
     } else if (startOrStop(false, m, wait_)) {
         host_.paneLine(m + ": stopped service");
     } else {
         host_.paneLine(m + Failed + " Could not stop service");
+        return false;
     }
     return true;
 }
 
-bool Sequence::update(MachineResult& r) {
+void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
     const std::string& m = r.machine;
     const bool useDirectory = host_.useDirectory();
-    if (!progress(m + ":" + " updating account and/or password..")) return false;
+    host_.progressLine(m + ":" + " updating account and/or password..");
     bool answered = true;
     if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
         r.updated = "True";
@@ -133,24 +156,19 @@ bool Sequence::update(MachineResult& r) {
         host_.paneLine(m + Failed + " unable to update service...");
         r.updated = "False";
         answered = !machineDidNotAnswer(error_);
-        error_ = "Update Failed: " + error_ + ";";
+        failed("Update Failed: " + error_ + ";");
     }
 
-    // A machine that did not answer the change has been left as it was; asking it to stop
-    // and start as well would only wait out three more time-outs (the two running checks and
-    // the start) for the same answer.
-    if (host_.stopAndRestart() && !answered) {
+    // The stop and restart always finish once begun: stopping in between would leave the
+    // service stopped.
+    const bool restart = host_.stopAndRestart();
+    if (restart && !answered && skipUnanswered_) {
+        // A machine that did not answer the change has been left as it was; asking it to stop
+        // and start as well would only wait out three more time-outs for the same answer.
         host_.paneLine(m + Failed + ":Could not start/restart service: the machine did not answer");
         r.restarted = "False";
-        error_ += "Restart Failed: not tried as the machine did not answer";
-        r.error = error_;
-        results_.write(r);
-        return true;
-    }
-
-    // From here on a close waits: stopping between the stop and the restart would leave the
-    // service stopped. The progress lines still give the window its turns.
-    if (host_.stopAndRestart()) {
+        rowError_ += "Restart Failed: not tried as the machine did not answer";
+    } else if (restart) {
         host_.progressLine(m + ":" + " trying to STOP service...");
         bool stillStopping = false;
         if (IsServiceRunning(m, in_.service, error_)) {
@@ -168,14 +186,14 @@ bool Sequence::update(MachineResult& r) {
                 }
                 host_.paneLine(m + Failed + " unable to stop service...");
                 r.stopped = "False";
-                error_ = "Stop Failed: " + error_ + ";";
+                failed("Stop Failed: " + error_ + ";");
             }
         }
         host_.progressLine(m + ":" + " trying to START service...");
         if (stillStopping) {
             host_.paneLine(m + Failed + ":Could not start/restart service: it has not stopped");
             r.restarted = "False";
-            error_ += "Restart Failed: not started as the service has not stopped";
+            rowError_ += "Restart Failed: not started as the service has not stopped";
         } else if (!IsServiceRunning(m, in_.service, error_)) {
             if (startOrStop(true, m, wait_)) {
                 r.restarted = "True";
@@ -184,15 +202,20 @@ bool Sequence::update(MachineResult& r) {
                 host_.paneLine(m + Failed + ":Could not start/restart service");
                 r.restarted = "False";
                 // The new account could not log on: the same is likely on every machine.
-                if (r.updated == "True" && failedWith(error_, platform::err::ServiceLogonFailed))
-                    logonFailed_ = true;
-                error_ = "Restart Failed: " + error_;
+                if (r.updated == "True" && failedWith(error_, platform::err::ServiceLogonFailed)) {
+                    outcome.logonFailed = true;
+                    gate_.logonFailed();
+                }
+                failed("Restart Failed: " + error_);
             }
         }
     }
-    r.error = error_;
+    r.error = failed_ ? rowError_ : error_;
+    outcome.failed = failed_;
+    outcome.updated = r.updated == "True";
+    outcome.restarted = r.restarted == "True";
+    outcome.proved = outcome.updated && !failed_ && (!restart || outcome.restarted);
     results_.write(r);
-    return true;
 }
 
 } // namespace vantrel

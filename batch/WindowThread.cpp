@@ -46,30 +46,49 @@ void WorkerHost::beginBusy(const std::string& text) {
 void WorkerHost::endBusy() {
     onWindowThread(o_, [&] { w_.endBusy(); });
 }
-bool WorkerHost::grantWithOsprel(const std::string& machine, const std::string& account) {
-    return RunAndWaitBlocking(
-               osprelProgram(),
-               osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
-               [this] { return stopRequested(); }) == RunOutcome::Finished;
+OsprelEnd WorkerHost::grantWithOsprel(const std::string& machine, const std::string& account) {
+    OsprelEnd end;
+    end.outcome = RunAndWaitBlocking(
+        osprelProgram(), osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
+        [this] { return stopRequested(); }, &end.exitStatus);
+    return end;
 }
 bool WorkerHost::stopRequested() {
     return onWindowThread(o_, [&] { return w_.stopRequested(); });
 }
 
 Answer WorkerDialogs::message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) {
-    return onWindowThread(o_, [&] { return dialogs().message(icon, title, text, buttons); });
+    return ask([&] { return dialogs().message(icon, title, text, buttons); });
 }
 std::optional<std::string> WorkerDialogs::input(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultValue) {
-    return onWindowThread(o_, [&] { return dialogs().input(prompt, title, defaultValue); });
+    return ask([&] { return dialogs().input(prompt, title, defaultValue); });
 }
 std::optional<std::string> WorkerDialogs::openFile(const std::string& title, const std::string& folder,
                                                    const std::string& fileName, const std::string& filter) {
-    return onWindowThread(o_, [&] { return dialogs().openFile(title, folder, fileName, filter); });
+    return ask([&] { return dialogs().openFile(title, folder, fileName, filter); });
 }
 std::optional<int> WorkerDialogs::number(const std::string& prompt, const std::string& title, int value,
                                          int minimum, int maximum) {
-    return onWindowThread(o_, [&] { return dialogs().number(prompt, title, value, minimum, maximum); });
+    return ask([&] { return dialogs().number(prompt, title, value, minimum, maximum); });
+}
+
+void WorkerDialogs::serve() {
+    for (;;) {
+        std::function<void()> box;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (waiting_.empty()) return;
+            box = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        box();
+    }
+}
+
+bool WorkerDialogs::waiting() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !waiting_.empty();
 }
 
 } // namespace vantrel

@@ -9,7 +9,11 @@
 #include <QEventLoop>
 #include <QObject>
 
+#include <deque>
 #include <exception>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 
@@ -81,7 +85,7 @@ class WorkerHost : public BatchHost {
     void yield() override {} // the window's thread keeps turning by itself
     void beginBusy(const std::string& text) override;
     void endBusy() override;
-    bool grantWithOsprel(const std::string& machine, const std::string& account) override;
+    OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) override;
     bool stopRequested() override;
 
   private:
@@ -89,11 +93,13 @@ class WorkerHost : public BatchHost {
     QObject* o_;
 };
 
-// The boxes of a worker thread (a service procedure's, Osprel's start failure), shown from the
-// window's thread; the worker waits for the answer.
+// The boxes of worker threads (a service procedure's, Osprel's start failure), shown by the
+// window's thread one at a time, never stacked: a worker asks and waits; the window's thread
+// shows what was asked when it is not inside another box (serve).
 class WorkerDialogs : public Dialogs {
   public:
-    explicit WorkerDialogs(QObject* windowObject) : o_(windowObject) {}
+    // `wake` is called on the asking worker's thread, to make the window's thread serve.
+    explicit WorkerDialogs(std::function<void()> wake) : wake_(std::move(wake)) {}
 
     Answer message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) override;
     std::optional<std::string> input(const std::string& prompt, const std::string& title,
@@ -103,8 +109,33 @@ class WorkerDialogs : public Dialogs {
     std::optional<int> number(const std::string& prompt, const std::string& title, int value, int minimum,
                               int maximum) override;
 
+    // On the window's thread: shows the boxes asked for, oldest first, each after the last
+    // has been answered.
+    void serve();
+    bool waiting() const;
+
   private:
-    QObject* o_;
+    template <class F> auto ask(F&& show) {
+        using R = std::invoke_result_t<F&>;
+        std::promise<R> answer;
+        std::future<R> future = answer.get_future();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            waiting_.push_back([&] {
+                try {
+                    answer.set_value(show());
+                } catch (...) {
+                    answer.set_exception(std::current_exception());
+                }
+            });
+        }
+        wake_();
+        return future.get();
+    }
+
+    std::function<void()> wake_;
+    mutable std::mutex mutex_;
+    std::deque<std::function<void()>> waiting_;
 };
 
 } // namespace vantrel
