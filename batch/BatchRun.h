@@ -5,9 +5,17 @@
 // whatever the user changes during the run is seen at the next machine and nothing stale is
 // ever held. The host is only ever called on the window's thread: with several machines at
 // once, machine work runs on worker threads and its calls are handed over to that thread.
+#include "batch/RunAndWait.h"
+
 #include <string>
 
 namespace vantrel {
+
+// How the start of Osprel for one machine ended.
+struct OsprelEnd {
+    RunOutcome outcome = RunOutcome::Finished;
+    int exitStatus = 0; // when it ended by itself; -1 when it ended abnormally
+};
 
 struct BatchInputs {
     std::string action; // "update", "start" or "stop"
@@ -47,12 +55,13 @@ class BatchHost {
     virtual void beginBusy(const std::string& progressText) = 0;
     virtual void endBusy() = 0;
 
-    // Starts Osprel for `machine` and `account` and returns when it has ended: true when it
-    // reported success (exit code 0).
-    virtual bool grantWithOsprel(const std::string& machine, const std::string& account) = 0;
+    // Starts Osprel for `machine` and `account` and returns when it has ended (or was ended
+    // by a stop).
+    virtual OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) = 0;
 
-    // True once the window is closing: the run stops at its next yield, except within an
-    // update's stop and restart, which is always finished first.
+    // True once the user has asked the run to stop (Stop, or a close of the window): no
+    // further machine starts, and a machine in flight that has not reached its change yet is
+    // left as it is; one past it finishes its sequence.
     virtual bool stopRequested() = 0;
 };
 

@@ -59,6 +59,12 @@ void prepare(QProcess& process, const QString& program, const QStringList& argum
 #endif
 }
 
+RunOutcome howItEnded(const QProcess& process, int* exitStatus) {
+    const bool normal = process.exitStatus() == QProcess::NormalExit;
+    if (exitStatus) *exitStatus = normal ? process.exitCode() : -1;
+    return normal && process.exitCode() == 0 ? RunOutcome::Finished : RunOutcome::FailedOnExit;
+}
+
 void showStartFailure(const QString& reason, const QString& program, const QStringList& arguments) {
     dialogs().message(Icon::Critical, VANTREL_APP_TITLE,
                       "ERROR: " + reason.toStdString() + "\r\n" + "Could not execute --> " +
@@ -84,8 +90,9 @@ QString displayCommandLine(const QString& program, const QStringList& arguments)
     return line;
 }
 
-RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObject* closeWatch,
-                      const std::function<bool()>& stopRequested) {
+RunOutcome RunAndWait(const QString& program, const QStringList& arguments,
+                      std::initializer_list<QObject*> closeWatch, const std::function<bool()>& stopRequested,
+                      int* exitStatus) {
     if (stopRequested && stopRequested()) return RunOutcome::Stopped;
     if (holdsNul(arguments)) return RunOutcome::NotStarted;
 
@@ -109,13 +116,15 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
         loop.quit();
     });
     CloseWatcher watcher(loop, stopRequested, stopped);
-    if (closeWatch) closeWatch->installEventFilter(&watcher);
+    for (QObject* watched : closeWatch)
+        if (watched) watched->installEventFilter(&watcher);
 
     process.start();
     // A failed start may be reported from inside start(); quit() before exec() would be lost.
     if (!failedToStart && !ended) loop.exec();
 
-    if (closeWatch) closeWatch->removeEventFilter(&watcher);
+    for (QObject* watched : closeWatch)
+        if (watched) watched->removeEventFilter(&watcher);
 
     if (failedToStart) {
         showStartFailure(reason, program, arguments);
@@ -129,12 +138,11 @@ RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObj
         return RunOutcome::Stopped;
     }
     if (stopped && !ended) return RunOutcome::Stopped;
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? RunOutcome::Finished
-                                                                                   : RunOutcome::FailedOnExit;
+    return howItEnded(process, exitStatus);
 }
 
 RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
-                              const std::function<bool()>& stopRequested) {
+                              const std::function<bool()>& stopRequested, int* exitStatus) {
     if (stopRequested && stopRequested()) return RunOutcome::Stopped;
     if (holdsNul(arguments)) return RunOutcome::NotStarted;
     QProcess process;
@@ -155,8 +163,7 @@ RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& argumen
             return RunOutcome::Stopped;
         }
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? RunOutcome::Finished
-                                                                                   : RunOutcome::FailedOnExit;
+    return howItEnded(process, exitStatus);
 }
 
 QString osprelProgram() {

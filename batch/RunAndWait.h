@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 
 class QObject;
 
@@ -22,20 +23,24 @@ enum class RunOutcome {
 // argument. Input, output and error go to the null device. Returns once the process has
 // ended; meanwhile the event loop runs (event driven: nothing polls).
 //
-// Stopping: `stopRequested`, when given, is asked before the start and whenever `closeWatch`
-// receives a close event. When it answers true the process is killed and reaped at once, so
+// Stopping: `stopRequested`, when given, is asked before the start and whenever one of
+// `closeWatch` receives a close event. When it answers true the process is killed and reaped at once, so
 // closing the window is never held up by a slow or hung helper and leaves no zombie behind.
 // A killed Osprel has granted the right or not; the grant is a single call, never half done.
 //
 // A program that cannot be started shows a critical box "ERROR: " + reason + CR LF +
 // "Could not execute --> " + the command line.
-RunOutcome RunAndWait(const QString& program, const QStringList& arguments, QObject* closeWatch = nullptr,
-                      const std::function<bool()>& stopRequested = {});
+//
+// `exitStatus`, when given, receives the exit code of a process that ended by itself (-1 when
+// it crashed).
+RunOutcome RunAndWait(const QString& program, const QStringList& arguments,
+                      std::initializer_list<QObject*> closeWatch = {},
+                      const std::function<bool()>& stopRequested = {}, int* exitStatus = nullptr);
 
 // The same for a worker thread, which has no window to keep responsive: it blocks until the
 // process has ended, looking at `stopRequested` a few times a second (a stop kills it).
 RunOutcome RunAndWaitBlocking(const QString& program, const QStringList& arguments,
-                              const std::function<bool()>& stopRequested = {});
+                              const std::function<bool()>& stopRequested = {}, int* exitStatus = nullptr);
 
 // The command line as shown to a person (arguments holding blanks in double quotes).
 QString displayCommandLine(const QString& program, const QStringList& arguments);

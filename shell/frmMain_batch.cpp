@@ -66,20 +66,25 @@ class WindowBatchHost : public vantrel::BatchHost {
     void beginBusy(const std::string& progressText) override {
         w_.setCursor(Qt::WaitCursor);
         w_.progress()->start_progress(QString::fromStdString(progressText));
+        w_.progress()->offer_stop();
     }
     void endBusy() override {
         w_.progress()->stop_progress();
         w_.unsetCursor();
     }
 
-    bool grantWithOsprel(const std::string& machine, const std::string& account) override {
-        return vantrel::RunAndWait(
-                   vantrel::osprelProgram(),
-                   vantrel::osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
-                   &w_, [this] { return w_.closeRequested(); }) == vantrel::RunOutcome::Finished;
+    vantrel::OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) override {
+        vantrel::OsprelEnd end;
+        // A close of either window is a stop, and a stop ends a waiting Osprel.
+        end.outcome = vantrel::RunAndWait(
+            vantrel::osprelProgram(),
+            vantrel::osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
+            {&w_, w_.progress()}, [this] { return stopRequested(); }, &end.exitStatus);
+        return end;
     }
 
-    bool stopRequested() override { return w_.closeRequested(); }
+    // Stop on the progress window and a close of the main window mean the same.
+    bool stopRequested() override { return w_.closeRequested() || w_.progress()->stopRequested(); }
 
   private:
     frmMain& w_;

@@ -3,8 +3,10 @@
 #include "common/AppEnv.h"
 #include "shell/FormKit.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
@@ -13,7 +15,10 @@ using namespace vantrel::form;
 
 namespace {
 constexpr int TickInterval = 10; // milliseconds
-}
+constexpr int Width = 5595;      // twips
+constexpr int Height = 1380;
+constexpr int HeightWithStop = 1710; // room for the Stop button under the bar
+} // namespace
 
 frmProgress::frmProgress(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmProgress"));
@@ -27,7 +32,7 @@ frmProgress::frmProgress(QWidget* parent) : QWidget(parent, Qt::Window) {
 void frmProgress::buildControls() {
     setWindowTitle(QStringLiteral("Working please wait..."));
     setFont(baseFont());
-    setFixedSize(twips(5595), twips(1380));
+    setFixedSize(twips(Width), twips(Height));
     setWindowIcon(QIcon(QStringLiteral(":/shell/vantrel.png")));
     // A status window: no maximise or minimise, closing goes through the command.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
@@ -68,6 +73,12 @@ void frmProgress::buildControls() {
         progressBar->setStyle(plain);
     }
 
+    stopBut = new QPushButton(QStringLiteral("Stop"), this);
+    stopBut->setObjectName(QStringLiteral("stopBut"));
+    place(stopBut, 3840, 1215, 1215, 375);
+    stopBut->hide();
+    connect(stopBut, &QPushButton::clicked, this, [this] { stopBut_Click(); });
+
     progressTimer = new QTimer(this);
     progressTimer->setObjectName(QStringLiteral("progressTimer"));
     progressTimer->setInterval(TickInterval);
@@ -75,6 +86,7 @@ void frmProgress::buildControls() {
 }
 
 void frmProgress::start_progress(const QString& msg) {
+    showStop(false);
     if (!msg.isEmpty()) progressLbl->setText(msg);
     if (!centred_) {
         centreOnScreen(this);
@@ -92,6 +104,7 @@ void frmProgress::set_msg(const QString& msg) {
 }
 
 void frmProgress::stop_progress() {
+    showStop(false);
     hide();
     progressTimer->stop();
     progressTimer->setInterval(0);
@@ -101,4 +114,34 @@ void frmProgress::stop_progress() {
 void frmProgress::progressTimer_Timer() {
     counter_ = qint16((counter_ + 1) % 100);
     progressBar->setValue(counter_);
+}
+
+void frmProgress::offer_stop() {
+    showStop(true);
+}
+
+void frmProgress::showStop(bool shown) {
+    stopRequested_ = false;
+    stopBut->setEnabled(true);
+    stopBut->setText(QStringLiteral("Stop"));
+    stopBut->setVisible(shown);
+    setFixedSize(twips(Width), twips(shown ? HeightWithStop : Height));
+}
+
+void frmProgress::stopBut_Click() {
+    stopRequested_ = true;
+    // Machines under way still finish: the button says so until the command ends.
+    stopBut->setEnabled(false);
+    stopBut->setText(QStringLiteral("Stopping..."));
+}
+
+void frmProgress::closeEvent(QCloseEvent* event) {
+    if (stopBut->isVisible()) {
+        // While a command that can be stopped runs, the progress stays in sight: closing asks
+        // the command to stop, as the button does.
+        event->ignore();
+        if (!stopRequested_) stopBut_Click();
+        return;
+    }
+    QWidget::closeEvent(event);
 }

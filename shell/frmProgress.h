@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QProgressBar;
 class QTimer;
 
@@ -17,6 +18,7 @@ class frmProgress : public QWidget {
     QLabel* progressLbl = nullptr;
     QTimer* progressTimer = nullptr;
     QLabel* Image1 = nullptr;
+    QPushButton* stopBut = nullptr; // shown only for a command that can be stopped
 
     // Shows the window (not modal) and starts the bar; a non-empty msg replaces the label.
     void start_progress(const QString& msg = QString());
@@ -25,13 +27,25 @@ class frmProgress : public QWidget {
     // Hides the window, stops the bar and shows it empty; the tick counter is kept.
     void stop_progress();
 
+    // Offers the Stop button to the command just started; its close box then means Stop
+    // too, and the window stays up until the command ends. start_progress withdraws it.
+    void offer_stop();
+    // True once Stop was pressed (or the close box used) since offer_stop.
+    bool stopRequested() const { return stopRequested_; }
+
     // One timer tick: the counter climbs 1..99, wraps to 0, and the bar shows it.
     void progressTimer_Timer();
     qint16 counter() const { return counter_; }
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void buildControls();
+    void stopBut_Click();
+    void showStop(bool shown);
 
     qint16 counter_ = 0;
     bool centred_ = false;
+    bool stopRequested_ = false;
 };

@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
         const double before = cpuSeconds();
         QElapsedTimer clock;
         clock.start();
-        const auto outcome = vantrel::RunAndWait("/bin/sleep", {"2"}, &w);
+        const auto outcome = vantrel::RunAndWait("/bin/sleep", {"2"}, {&w});
         const double wall = double(clock.nsecsElapsed()) / 1e9;
         const double cpu = cpuSeconds() - before;
         if (withProgress) w.progress()->stop_progress();

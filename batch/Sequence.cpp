@@ -1,0 +1,221 @@
+#include "batch/Sequence.h"
+
+#include "common/Names.h"
+#include "platform/Platform.h"
+#include "platform/ServiceControl.h"
+#include "services/modErrorCodes.h"
+#include "services/modServices.h"
+
+namespace vantrel {
+
+namespace {
+
+const std::string Failed = ":>> FAILED <<:";
+
+// Whether a start or stop whose request was accepted has got where it was asked to go. Without
+// the wait the service may still be on its way; after the wait it must have arrived.
+bool arrived(bool start, bool waited, std::uint32_t state) {
+    namespace svc = platform::svc;
+    if (start) return state == svc::Running || (!waited && state == svc::StartPending);
+    return state == svc::Stopped || (!waited && state == svc::StopPending);
+}
+
+// Whether a procedure's error text names this Windows error number.
+bool failedWith(const std::string& errorText, std::uint32_t code) {
+    return errorText.find("::" + std::to_string(code) + "::") != std::string::npos;
+}
+
+// Whether a procedure's error text says the machine did not answer at all: no route to it, or
+// no RPC server behind its name.
+bool machineDidNotAnswer(const std::string& errorText) {
+    return failedWith(errorText, platform::err::BadNetPath) ||
+           failedWith(errorText, platform::err::RpcServerUnavailable);
+}
+
+std::string notArrivedText(bool start, std::uint32_t state) {
+    return std::string(start ? "Error::Service is not running after the start"
+                             : "Error::Service has not stopped after the stop") +
+           " (" + ServiceStateName(state) + ")";
+}
+
+} // namespace
+
+MachineOutcome Sequence::run(int index, const std::string& machine) {
+    // Each machine's line carries its own outcome only.
+    error_.clear();
+    rowError_.clear();
+    failed_ = false;
+    MachineOutcome outcome;
+    outcome.index = index;
+    outcome.machine = machine;
+    MachineResult r;
+    r.machine = machine;
+    const std::string& m = r.machine;
+    const bool isUpdate = in_.action == "update";
+
+    // To every platform call the empty name means this computer: a blank entry is refused
+    // before anything, Osprel included, is asked to act.
+    if (isBlankName(m)) {
+        host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
+        outcome.failed = true;
+        if (isUpdate) {
+            r.updated = "False";
+            r.error = BlankMachineText;
+            results_.write(r);
+        }
+        return outcome;
+    }
+
+    if (host_.grantLogonRight()) grantRight(m);
+
+    host_.highlightClient(index, m);
+    host_.progressLine(m + ":" + in_.action + "ing...please wait");
+    host_.yield();
+
+    if (auto why = gate_.holdBack(host_, index)) {
+        outcome.notTried = *why;
+        if (isUpdate) results_.write(notTriedRow(m, *why));
+        return outcome;
+    }
+    if (in_.action == "start") outcome.failed = !start(m);
+    if (in_.action == "stop") outcome.failed = !stop(m);
+    if (isUpdate) update(r, outcome);
+    return outcome;
+}
+
+void Sequence::grantRight(const std::string& m) {
+    const std::string text = m + ": Enabling Logon as a service right...";
+    host_.progressLine(text);
+    host_.paneLine(text);
+    host_.yield();
+    const OsprelEnd end = host_.grantWithOsprel(trimBlanks(m), in_.account);
+    const std::string right = "the Logon as a service right ";
+    switch (end.outcome) {
+    case RunOutcome::Finished:
+        host_.paneLine(m + ": " + right + "was granted to " + in_.account);
+        break;
+    case RunOutcome::FailedOnExit:
+        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account + " (Osprel " +
+                       (end.exitStatus < 0 ? std::string("ended abnormally")
+                                           : "exit status " + std::to_string(end.exitStatus)) +
+                       ")");
+        break;
+    case RunOutcome::FailedToStart:
+        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
+                       " (Osprel could not be started)");
+        break;
+    case RunOutcome::Stopped: // the machine goes no further: its row says why
+        break;
+    }
+}
+
+bool Sequence::start(const std::string& m) {
+    host_.progressLine(m + ":" + " trying to START service...");
+    if (IsServiceRunning(m, in_.service, error_)) {
+        host_.paneLine(m + ": Service is already active");
+    } else if (startOrStop(true, m, wait_)) {
+        host_.paneLine(m + ": started/restarted service");
+    } else {
+        host_.paneLine(m + Failed + " Could not start/restart service");
+        return false;
+    }
+    return true;
+}
+
+bool Sequence::startOrStop(bool start, const std::string& m, bool wait) {
+    std::uint32_t state = 0;
+    if (!StartStopSericeWait(start, m, in_.service, wait, error_, &state)) return false;
+    if (arrived(start, wait, state)) return true;
+    error_ = notArrivedText(start, state);
+    return false;
+}
+
+bool Sequence::stop(const std::string& m) {
+    host_.paneLine("machine: " + m + "," + in_.service);
+    host_.progressLine(m + ":" + " trying to STOP service...");
+    if (!IsServiceRunning(m, in_.service, error_)) {
+        host_.paneLine(m + ": Service is not running");
+    } else if (startOrStop(false, m, wait_)) {
+        host_.paneLine(m + ": stopped service");
+    } else {
+        host_.paneLine(m + Failed + " Could not stop service");
+        return false;
+    }
+    return true;
+}
+
+void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
+    const std::string& m = r.machine;
+    const bool useDirectory = host_.useDirectory();
+    host_.progressLine(m + ":" + " updating account and/or password..");
+    bool answered = true;
+    if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
+        r.updated = "True";
+        host_.paneLine(m + ": Success.  Updated service " + in_.service);
+    } else {
+        host_.paneLine(m + Failed + " unable to update service...");
+        r.updated = "False";
+        answered = !machineDidNotAnswer(error_);
+        failed("Update Failed: " + error_ + ";");
+    }
+
+    // The stop and restart always finish once begun: stopping in between would leave the
+    // service stopped.
+    const bool restart = host_.stopAndRestart();
+    if (restart && !answered && skipUnanswered_) {
+        // A machine that did not answer the change has been left as it was; asking it to stop
+        // and start as well would only wait out three more time-outs for the same answer.
+        host_.paneLine(m + Failed + ":Could not start/restart service: the machine did not answer");
+        r.restarted = "False";
+        rowError_ += "Restart Failed: not tried as the machine did not answer";
+    } else if (restart) {
+        host_.progressLine(m + ":" + " trying to STOP service...");
+        bool stillStopping = false;
+        if (IsServiceRunning(m, in_.service, error_)) {
+            // Always waited for, bounded by the wait limit: a service still stop pending looks
+            // active, and would be neither started nor reported.
+            std::uint32_t state = 0;
+            const bool requested = StartStopSericeWait(false, m, in_.service, true, error_, &state);
+            if (requested && state == platform::svc::Stopped) {
+                r.stopped = "True";
+                host_.paneLine(m + ": stopped service");
+            } else {
+                if (requested) {
+                    error_ = notArrivedText(false, state);
+                    stillStopping = true;
+                }
+                host_.paneLine(m + Failed + " unable to stop service...");
+                r.stopped = "False";
+                failed("Stop Failed: " + error_ + ";");
+            }
+        }
+        host_.progressLine(m + ":" + " trying to START service...");
+        if (stillStopping) {
+            host_.paneLine(m + Failed + ":Could not start/restart service: it has not stopped");
+            r.restarted = "False";
+            rowError_ += "Restart Failed: not started as the service has not stopped";
+        } else if (!IsServiceRunning(m, in_.service, error_)) {
+            if (startOrStop(true, m, wait_)) {
+                r.restarted = "True";
+                host_.paneLine(m + ": started/restarted service");
+            } else {
+                host_.paneLine(m + Failed + ":Could not start/restart service");
+                r.restarted = "False";
+                // The new account could not log on: the same is likely on every machine.
+                if (r.updated == "True" && failedWith(error_, platform::err::ServiceLogonFailed)) {
+                    outcome.logonFailed = true;
+                    gate_.logonFailed();
+                }
+                failed("Restart Failed: " + error_);
+            }
+        }
+    }
+    r.error = failed_ ? rowError_ : error_;
+    outcome.failed = failed_;
+    outcome.updated = r.updated == "True";
+    outcome.restarted = r.restarted == "True";
+    outcome.proved = outcome.updated && !failed_ && (!restart || outcome.restarted);
+    results_.write(r);
+}
+
+} // namespace vantrel
