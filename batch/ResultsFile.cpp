@@ -100,10 +100,17 @@ int closeFile(int fd) {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(err));
 }
 
+std::string takenText(const std::string& directory, const std::string& name, bool exact) {
+    return exact
+               ? "The results file " + joinPath(directory, name) + " already exists; it is never overwritten"
+               : "Could not create the results file: every name for " + name + " is taken";
+}
+
 } // namespace
 
-ResultsFile::ResultsFile(const std::string& directory, const std::string& name) {
-    constexpr int MaxTries = 10000;
+ResultsFile::ResultsFile(const std::string& directory, const std::string& name, bool exact) {
+    constexpr int StagingTries = 10000;
+    const int MaxTries = exact ? 1 : StagingTries;
 #ifdef _WIN32
     // An open file cannot be unlinked here, so the file is made under its own name at once.
     // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
@@ -117,15 +124,14 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
         }
         if (errno != EEXIST) fail("Could not create the results file", candidate, errno);
     }
-    if (fd_ < 0)
-        throw std::runtime_error("Could not create the results file: every name for " + name + " is taken");
+    if (fd_ < 0) throw std::runtime_error(takenText(directory, name, exact));
     writeLine(ResultsHeader);
 #else
     // The header is written to a hidden file first, which is then linked under the results
     // name: a run killed at any moment leaves either no results file or one with its header,
     // and link(), unlike rename(), never replaces a file already there.
     std::string staging;
-    for (int n = 0; n < MaxTries && fd_ < 0; ++n) {
+    for (int n = 0; n < StagingTries && fd_ < 0; ++n) {
         staging =
             joinPath(directory, ".results-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp");
         fd_ = createNew(staging);
@@ -152,7 +158,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
         else if (errno != EEXIST)
             abandon("Could not create the results file " + candidate + ": " + std::strerror(errno));
     }
-    if (path_ == staging) abandon("Could not create the results file: every name for " + name + " is taken");
+    if (path_ == staging) abandon(takenText(directory, name, exact));
     ::unlink(staging.c_str());
 #endif
 }
