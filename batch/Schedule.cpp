@@ -163,6 +163,9 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
             if (outcome.proved) proved = true;
             settle(gate, outcome, nextIndex, gate.inFlightBeforeChange());
         }
+        // A fault may have cut short the machine that raised the halt: nobody will ask, and the
+        // machines it holds must not wait for ever.
+        if (!fault.empty() && gate.asking()) gate.answer(false);
     };
     auto stopReason = [&]() -> const char* {
         if (gate.halted()) return HaltedText;

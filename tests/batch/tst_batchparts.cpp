@@ -1,7 +1,9 @@
-// The pieces of the batch run that stand alone: the results file and starting a helper
-// program without a shell.
+// The pieces of the batch run that stand alone: the results file, starting a helper program
+// without a shell, the worker threads and the rule for entries naming the same machine.
 #include "batch/ResultsFile.h"
 #include "batch/RunAndWait.h"
+#include "batch/Schedule.h"
+#include "batch/WorkerThreads.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 
@@ -13,8 +15,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using batchtest::readAll;
 using batchtest::writeScript;
@@ -152,6 +158,70 @@ class tst_BatchParts : public QObject {
         });
         QCOMPARE(vantrel::RunAndWait(program, {}), vantrel::RunOutcome::Finished);
         QVERIFY(QFile::exists(flag));
+    }
+
+    // The exit status of a helper that ended by itself, from both waits.
+    void exitStatus_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::newRow("success") << QByteArray("exit 0\n") << 0;
+        QTest::newRow("failure") << QByteArray("exit 3\n") << 3;
+        QTest::newRow("killed") << QByteArray("kill -9 $$\n") << -1;
+    }
+    void exitStatus() {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QTemporaryDir dir;
+        const QString program = writeScript(dir.filePath("helper"), body);
+        const auto expected = status == 0 ? vantrel::RunOutcome::Finished : vantrel::RunOutcome::FailedOnExit;
+        int got = 99, blocking = 99;
+        QCOMPARE(vantrel::RunAndWait(program, {}, {}, {}, &got), expected);
+        QCOMPARE(vantrel::RunAndWaitBlocking(program, {}, {}, &blocking), expected);
+        QCOMPARE(got, status);
+        QCOMPARE(blocking, status);
+    }
+
+    // Many jobs on few threads: every job runs, on no more threads than allowed.
+    void workerThreadsReused() {
+        std::atomic<int> done{0};
+        std::mutex mutex;
+        std::set<std::thread::id> used;
+        {
+            vantrel::WorkerThreads threads(3);
+            for (int i = 0; i < 40; ++i)
+                threads.run([&] {
+                    {
+                        std::lock_guard<std::mutex> lock(mutex);
+                        used.insert(std::this_thread::get_id());
+                    }
+                    ++done;
+                });
+            QVERIFY(threads.threadCount() <= 3);
+        }
+        QCOMPARE(done.load(), 40);
+        QVERIFY(used.size() <= 3 && !used.count(std::this_thread::get_id()));
+    }
+
+    void sameMachine_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("blanks") << "WS101"
+                                << " WS101 " << true;
+        QTest::newRow("letter case") << "ws101"
+                                     << "WS101" << true;
+        QTest::newRow("leading backslashes") << "\\\\WS101"
+                                             << "  \\\\ws101" << true;
+        QTest::newRow("other machine") << "WS101"
+                                       << "WS1010" << false;
+        QTest::newRow("tab kept") << "WS101\t"
+                                  << "WS101" << false;
+    }
+    void sameMachine() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(vantrel::machineKey(a.toStdString()) == vantrel::machineKey(b.toStdString()), same);
     }
 };
 
