@@ -147,6 +147,30 @@ class tst_VantrelRun : public QObject {
         QCOMPARE(filesHoldingPassword(tmp.path()), fileMode ? QStringList{work + "/secret"} : QStringList{});
     }
 
+    // SIGTERM (or Ctrl+C) is the window's Stop: the machine past its change finishes its
+    // sequence, every other one gets its "Not tried" row, and the run ends with 1.
+    void stopOnSignal() {
+        platform::sim::loadNetwork(db.toStdString(), network(1500, 2).toStdString());
+        QProcess p;
+        p.setWorkingDirectory(work);
+        p.start(qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run",
+                {"update", "--account", Account, "--password-stdin", "--restart", "--grant-right", "--wait",
+                 "--results", "r.csv", "WS006", "WS101", "WS102"});
+        p.write(Password.toUtf8() + "\n");
+        p.closeWriteChannel();
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("WS006: Success."), 60000);
+        p.terminate();
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(readAll(work + "/r.csv"), Header + "WS006,True,True,True,No Error:4\r\n"
+                                                    "WS101,N/A,N/A,N/A,Not tried: the run was stopped\r\n"
+                                                    "WS102,N/A,N/A,N/A,Not tried: the run was stopped\r\n");
+        out += p.readAllStandardOutput();
+        QVERIFY2(out.contains("Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 2 not tried"),
+                 out);
+    }
+
     // The password reaches the network's store and nothing else: not Osprel's arguments or
     // environment, not the output, not a file of the console's.
     void passwordReachesOnlyTheNetwork() {
