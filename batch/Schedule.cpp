@@ -29,14 +29,22 @@ std::string machineKey(const std::string& entry) {
 class Schedule::Gate : public ChangeGate {
   public:
     std::optional<std::string> holdBack(BatchHost& host, int index) override {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            beforeChange_.erase(index);
-            answered_.wait(lock, [this] { return halt_ != Halt::Asking; });
-            if (halt_ == Halt::Stopped) return std::string(HaltedText);
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                answered_.wait(lock, [this] { return halt_ != Halt::Asking; });
+                // A machine held back counts as untouched until it ends.
+                if (halt_ == Halt::Stopped) return std::string(HaltedText);
+            }
+            // Asked without the lock: the window's thread answers it and may want the lock.
+            if (host.stopRequested()) return std::string(RunStoppedText);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (halt_ != Halt::Asking) { // else a failure came meanwhile: wait for its answer
+                if (halt_ == Halt::Stopped) return std::string(HaltedText);
+                beforeChange_.erase(index);
+                return std::nullopt;
+            }
         }
-        if (host.stopRequested()) return std::string(RunStoppedText);
-        return std::nullopt;
     }
     void logonFailed() override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -210,6 +218,7 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
                     outcome.fault = "Unknown error";
                 }
                 outcome.index = index;
+                outcome.machine = machine;
                 setThreadDialogs(nullptr);
                 QMetaObject::invokeMethod(
                     &context,
