@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -95,22 +96,36 @@ std::string sharedWith(const QString&, const QFile& file) {
     return {};
 }
 
+// The terminal's settings while echo is off, for the signal handler below.
+termios echoing{};
+
+// Ctrl+C at the prompt must not leave the terminal without echo.
+extern "C" void restoreEchoAndDie(int signal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &echoing);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 class NoEcho {
   public:
     NoEcho() {
-        active_ = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved_) == 0;
+        active_ = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &echoing) == 0;
         if (!active_) return;
-        termios quiet = saved_;
+        std::signal(SIGINT, restoreEchoAndDie);
+        std::signal(SIGTERM, restoreEchoAndDie);
+        termios quiet = echoing;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
     ~NoEcho() {
-        if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+        if (!active_) return;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &echoing);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
     }
     bool active() const { return active_; }
 
   private:
-    termios saved_{};
     bool active_ = false;
 };
 #endif
