@@ -95,7 +95,7 @@ std::string summaryLine(const std::vector<MachineOutcome>& outcomes, bool isUpda
 class Run {
   public:
     explicit Run(BatchHost& host) : host_(host) {}
-    void execute();
+    BatchReport execute();
 
   private:
     bool accountAccepted();
@@ -108,9 +108,10 @@ class Run {
     int atOnce_ = 1;
     Results results_;
     bool passwordProved_ = false; // the domain accepted the account's password before the run
+    BatchReport report_;
 };
 
-void Run::execute() {
+BatchReport Run::execute() {
     bool busy = false;
     try {
         in_ = host_.inputs();
@@ -123,14 +124,14 @@ void Run::execute() {
                          in_.account.find('<') != std::string::npos || in_.password.empty())) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
                               "Must enter values service name, account and password");
-            return;
+            return report_;
         }
         if (host_.clientCount() < 1) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, "No clients in the Client list");
-            return;
+            return report_;
         }
-        if (isUpdate && (!accountAccepted() || host_.stopRequested())) return;
-        if (isUpdate) results_.open(resultsDirectory(), resultsFileName(now()));
+        if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
+        if (isUpdate) results_.open(host_.resultsTarget());
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -147,23 +148,32 @@ void Run::execute() {
 
         const auto halted = std::count_if(outcomes.begin(), outcomes.end(),
                                           [](const MachineOutcome& o) { return o.notTried == HaltedText; });
+        report_.end = halted > 0 ? BatchReport::End::Halted : BatchReport::End::Finished;
+        for (const MachineOutcome& o : outcomes) {
+            if (o.notTried == RunStoppedText) report_.end = BatchReport::End::Stopped;
+            report_.notTried += !o.notTried.empty();
+            report_.failed += o.notTried.empty() && o.failed;
+        }
         if (halted > 0)
             host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
                            " left untouched");
         // A stop or a close saves the results as the end of a run does: every ticked machine
         // has its row.
+        std::string path;
         if (results_.isOpen()) {
-            const std::string path = results_.close();
+            path = results_.close();
             host_.paneLine("Saved results to file --> " + path);
             dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
         }
-        host_.paneLine(summaryLine(outcomes, isUpdate));
+        host_.summaryLine(summaryLine(outcomes, isUpdate), path);
         host_.endBusy();
     } catch (const std::exception& e) {
         results_.drop();
         showErrorBox(e.what(), "Could not load all components");
+        report_.end = busy ? BatchReport::End::Faulted : BatchReport::End::Refused;
         if (busy) host_.endBusy();
     }
+    return report_;
 }
 
 // A new domain account is proved once against its domain before any machine is changed: a
@@ -202,12 +212,10 @@ bool Run::accountAccepted() {
         return true;
     }
     if (code == platform::err::NoLogonServers) {
-        return dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
-                                 "The domain controller of " + domainShown +
-                                     " cannot be reached (Windows error " + number +
-                                     "), so the password of " + account +
-                                     " could not be checked.\r\nGo on without the check?",
-                                 Buttons::YesNoDefaultNo) == Answer::Yes;
+        return host_.goOn(RunQuestion::UncheckedPassword,
+                          "The domain controller of " + domainShown +
+                              " cannot be reached (Windows error " + number + "), so the password of " + account +
+                              " could not be checked.\r\nGo on without the check?");
     }
     dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
                       "The domain refused the logon of " + account + ": " + answer + " (Windows error " +
@@ -224,20 +232,26 @@ bool Run::goOnAfterLogonFailure(const MachineOutcome& outcome, int untouched) {
                  "service on " +
                  outcome.machine + ".\r\n";
     if (!host_.grantLogonRight()) cause += "\"Set Logon as a Service Right\" is not ticked.\r\n";
-    const Answer answer =
-        dialogs().message(Icon::Question, VANTREL_APP_TITLE,
-                          outcome.machine + ": the service did not start with the new account: " +
-                              ServiceErrorText(static_cast<std::int32_t>(platform::err::ServiceLogonFailed)) +
-                              ".\r\n" + cause + "The same is likely on every other machine. " +
-                              machinesText(untouched) + " not touched yet.\r\nGo on with them?",
-                          Buttons::YesNoDefaultNo);
-    return answer == Answer::Yes;
+    return host_.goOn(RunQuestion::AfterLogonFailure,
+                      outcome.machine + ": the service did not start with the new account: " +
+                          ServiceErrorText(static_cast<std::int32_t>(platform::err::ServiceLogonFailed)) +
+                          ".\r\n" + cause + "The same is likely on every other machine. " +
+                          machinesText(untouched) + " not touched yet.\r\nGo on with them?");
 }
 
 } // namespace
 
-void runBatch(BatchHost& host) {
-    Run(host).execute();
+bool BatchHost::goOn(RunQuestion question, const std::string& text) {
+    const Icon icon = question == RunQuestion::UncheckedPassword ? Icon::Exclamation : Icon::Question;
+    return dialogs().message(icon, VANTREL_APP_TITLE, text, Buttons::YesNoDefaultNo) == Answer::Yes;
+}
+
+ResultsTarget BatchHost::resultsTarget() {
+    return {resultsDirectory(), resultsFileName(now()), false};
+}
+
+BatchReport runBatch(BatchHost& host) {
+    return Run(host).execute();
 }
 
 } // namespace vantrel

@@ -17,6 +17,19 @@ struct OsprelEnd {
     int exitStatus = 0; // when it ended by itself; -1 when it ended abnormally
 };
 
+// Where the results file of an update goes.
+struct ResultsTarget {
+    std::string directory;
+    std::string name;
+    bool exact = false; // true: this name or none (an existing file is refused); false: numbered when taken
+};
+
+// The run's questions to a person; each is worded in the text that goes with it.
+enum class RunQuestion {
+    UncheckedPassword, // the domain controller cannot be reached to check the password
+    AfterLogonFailure, // the service did not start with the new account: go on with the others?
+};
+
 struct BatchInputs {
     std::string action; // "update", "start" or "stop"
     std::string service;
@@ -59,14 +72,37 @@ class BatchHost {
     // by a stop).
     virtual OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) = 0;
 
+    // The window's answers by default: a Yes/No box whose default is No; true to go on.
+    virtual bool goOn(RunQuestion question, const std::string& text);
+    // The window's rule by default: the results folder, the dated name, numbered when taken.
+    virtual ResultsTarget resultsTarget();
+    // The pane's last line, and the results file when the run saved one.
+    virtual void summaryLine(const std::string& line, const std::string& resultsPath) {
+        (void)resultsPath;
+        paneLine(line);
+    }
+
     // True once the user has asked the run to stop (Stop, or a close of the window): no
     // further machine starts, and a machine in flight that has not reached its change yet is
     // left as it is; one past it finishes its sequence.
     virtual bool stopRequested() = 0;
 };
 
+// How a run ended, for a front end that answers for it (the console program's exit status).
+struct BatchReport {
+    enum class End {
+        Refused,  // before any machine: an input, the password or the results file
+        Finished, // every ticked machine had its turn
+        Halted,   // stopped after a logon failure
+        Stopped,  // stopped on request
+        Faulted,  // an unexpected fault ended the run
+    } end = End::Refused;
+    int failed = 0;
+    int notTried = 0;
+};
+
 // The run behind the Execute button, called on the window's thread. Returns when the run has
 // ended.
-void runBatch(BatchHost& host);
+BatchReport runBatch(BatchHost& host);
 
 } // namespace vantrel

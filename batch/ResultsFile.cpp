@@ -114,10 +114,17 @@ int removeFile(const std::string& path) {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(err));
 }
 
+std::string takenText(const std::string& directory, const std::string& name, bool exact) {
+    return exact
+               ? "The results file " + joinPath(directory, name) + " already exists; it is never overwritten"
+               : "Could not create the results file: every name for " + name + " is taken";
+}
+
 } // namespace
 
-ResultsFile::ResultsFile(const std::string& directory, const std::string& name) {
-    constexpr int MaxTries = 10000;
+ResultsFile::ResultsFile(const std::string& directory, const std::string& name, bool exact) {
+    constexpr int StagingTries = 10000;
+    const int MaxTries = exact ? 1 : StagingTries;
     // A file that cannot be finished is closed and removed: never an empty results file.
     auto abandon = [this](const std::string& file, const std::string& message) {
         closeFile(fd_);
@@ -138,8 +145,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
         }
         if (errno != EEXIST) fail("Could not create the results file", candidate, errno);
     }
-    if (fd_ < 0)
-        throw std::runtime_error("Could not create the results file: every name for " + name + " is taken");
+    if (fd_ < 0) throw std::runtime_error(takenText(directory, name, exact));
     try {
         writeLine(ResultsHeader);
     } catch (const std::exception& e) {
@@ -150,7 +156,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
     // name: a run killed at any moment leaves either no results file or one with its header,
     // and link(), unlike rename(), never replaces a file already there.
     std::string staging;
-    for (int n = 0; n < MaxTries && fd_ < 0; ++n) {
+    for (int n = 0; n < StagingTries && fd_ < 0; ++n) {
         staging =
             joinPath(directory, ".results-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp");
         fd_ = createNew(staging);
@@ -171,8 +177,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name) 
         else if (errno != EEXIST)
             abandon(staging, "Could not create the results file " + candidate + ": " + std::strerror(errno));
     }
-    if (path_ == staging)
-        abandon(staging, "Could not create the results file: every name for " + name + " is taken");
+    if (path_ == staging) abandon(staging, takenText(directory, name, exact));
     removeFile(staging);
 #endif
 }

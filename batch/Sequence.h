@@ -14,7 +14,7 @@ namespace vantrel {
 // The results file of a run. With several machines at once, rows come from several threads.
 class Results {
   public:
-    void open(const std::string& directory, const std::string& name) { file_.emplace(directory, name); }
+    void open(const ResultsTarget& to) { file_.emplace(to.directory, to.name, to.exact); }
     bool isOpen() const { return file_.has_value(); }
     void write(const MachineResult& r) {
         std::lock_guard<std::mutex> lock(mutex_);

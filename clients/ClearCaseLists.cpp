@@ -1,6 +1,6 @@
 #include "clients/ClearCaseLists.h"
 
-#include "clients/ClientList.h"
+#include "clients/ClientNames.h"
 #include "common/Dialogs.h"
 #include "platform/Platform.h"
 
@@ -27,7 +27,7 @@ QStringList SplitClearCaseOutput(const QString& output) {
     return names;
 }
 
-bool GetClearCaseClients(const QString& server, ClientList& list, const FillProgress& progress) {
+bool GetClearCaseClients(const QString& server, ClientNames& list, const FillProgress& progress) {
     if (!progress.turn()) return true; // the window is closing: nothing more to report
 
     platform::CmdExecResult result;

@@ -5,15 +5,10 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include <exception>
-
 namespace vantrel {
 
 ClientList::ClientList(QListWidget* list, QLabel* countLabel, QObject* parent)
     : QObject(parent), list_(list), model_(list->model()), countLabel_(countLabel) {
-    collator_.setCaseSensitivity(Qt::CaseInsensitive);
-    plainLocale_ = collator_.locale().language() == QLocale::C;
-
     // The index follows the widget's model, so it stays right whoever changes the list.
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { rowsInserted(first, last); });
@@ -99,16 +94,6 @@ void ClientList::show() {
     list_->show();
 }
 
-bool ClientList::is_dup_list(const QString& name) const {
-    try {
-        return holds(keyOf(name));
-    } catch (const std::exception& e) {
-        // Not knowing is answered as "not there": the caller adds the name.
-        showErrorBox(e.what(), "is_dup_list()");
-        return false;
-    }
-}
-
 void ClientList::updateCountLabel() {
     QLabel* caption = captionLabel_;
     if (!caption && countLabel_)
@@ -126,54 +111,27 @@ void ClientList::SetAllTicks(bool value) {
     list_->viewport()->update();
 }
 
-ClientList::Key ClientList::keyOf(const QString& name) const {
-    if (plainLocale_) return name.toCaseFolded();
-    return collator_.sortKey(name);
-}
-
-void ClientList::addKey(const Key& key) {
-    if (const auto* folded = std::get_if<QString>(&key))
-        ++foldedIndex_[*folded];
-    else
-        ++sortKeyIndex_.try_emplace(std::get<QCollatorSortKey>(key), 0).first->second;
-}
-
-void ClientList::dropKey(const Key& key) {
-    if (const auto* folded = std::get_if<QString>(&key)) {
-        auto it = foldedIndex_.find(*folded);
-        if (it != foldedIndex_.end() && --it.value() <= 0) foldedIndex_.erase(it);
-    } else {
-        auto it = sortKeyIndex_.find(std::get<QCollatorSortKey>(key));
-        if (it != sortKeyIndex_.end() && --it->second <= 0) sortKeyIndex_.erase(it);
-    }
-}
-
-bool ClientList::holds(const Key& key) const {
-    if (const auto* folded = std::get_if<QString>(&key)) return foldedIndex_.contains(*folded);
-    return sortKeyIndex_.find(std::get<QCollatorSortKey>(key)) != sortKeyIndex_.end();
-}
-
 void ClientList::rowsInserted(int first, int last) {
-    std::vector<Key> keys;
+    std::vector<DuplicateIndex::Key> keys;
     keys.reserve(last - first + 1);
     for (int row = first; row <= last; ++row) {
-        keys.push_back(keyOf(rowText(row)));
-        addKey(keys.back());
+        keys.push_back(index_.keyOf(rowText(row)));
+        index_.add(keys.back());
     }
     rowKeys_.insert(rowKeys_.begin() + first, keys.begin(), keys.end());
 }
 
 void ClientList::rowsAboutToBeRemoved(int first, int last) {
     for (int row = first; row <= last; ++row)
-        dropKey(rowKeys_[row]);
+        index_.drop(rowKeys_[row]);
     rowKeys_.erase(rowKeys_.begin() + first, rowKeys_.begin() + last + 1);
 }
 
 void ClientList::textsChanged(int first, int last) {
     for (int row = first; row <= last && row < static_cast<int>(rowKeys_.size()); ++row) {
-        dropKey(rowKeys_[row]);
-        rowKeys_[row] = keyOf(rowText(row));
-        addKey(rowKeys_[row]);
+        index_.drop(rowKeys_[row]);
+        rowKeys_[row] = index_.keyOf(rowText(row));
+        index_.add(rowKeys_[row]);
     }
 }
 
@@ -182,21 +140,14 @@ QString ClientList::rowText(int row) const {
 }
 
 void ClientList::rebuildIndex() {
-    foldedIndex_.clear();
-    sortKeyIndex_.clear();
+    index_.clear();
     rowKeys_.clear();
     const int n = model_->rowCount();
     rowKeys_.reserve(n);
     for (int row = 0; row < n; ++row) {
-        rowKeys_.push_back(keyOf(rowText(row)));
-        addKey(rowKeys_.back());
+        rowKeys_.push_back(index_.keyOf(rowText(row)));
+        index_.add(rowKeys_.back());
     }
-}
-
-void reportClientListFull(const std::string& context) {
-    showErrorBox("The client list is full: it holds at most " + std::to_string(ClientList::MaxEntries) +
-                     " entries, so no more names were added.",
-                 context);
 }
 
 } // namespace vantrel

@@ -1,14 +1,12 @@
 #pragma once
 // The client list: the check-box list widget `clientList` plus an index of its names kept
 // in step with every change, so the duplicate test never walks the list.
-#include <QCollator>
-#include <QHash>
+#include "clients/ClientNames.h"
+
 #include <QObject>
 #include <QString>
 
-#include <map>
 #include <string>
-#include <variant>
 #include <vector>
 
 class QAbstractItemModel;
@@ -17,27 +15,25 @@ class QListWidget;
 
 namespace vantrel {
 
-class ClientList : public QObject {
+class ClientList : public QObject, public ClientNames {
     Q_OBJECT
   public:
-    static constexpr int MaxEntries = 32767;
-
     ClientList(QListWidget* list, QLabel* countLabel, QObject* parent = nullptr);
 
-    int count() const;
-    QString text(int index) const;
+    int count() const override;
+    QString text(int index) const override;
     bool ticked(int index) const;
     void setTicked(int index, bool ticked);
     int current() const; // -1 when no entry is highlighted
     void setCurrent(int index);
     // Appends a name exactly as given. False (and nothing changes) when the list is full.
-    bool append(const QString& name, bool ticked = false);
-    void removeAt(int index);
+    bool append(const QString& name, bool ticked = false) override;
+    void removeAt(int index) override;
     void clear();
     void hide();
     void show();
     // Locale-aware, letter-case-insensitive: is a name equal to `name` already in the list?
-    bool is_dup_list(const QString& name) const;
+    bool is_dup_list(const QString& name) const override { return index_.holdsName(name); }
     // Sets the count label to the number of entries.
     void updateCountLabel();
     // Ticks (true) or unticks every entry.
@@ -53,18 +49,6 @@ class ClientList : public QObject {
     void currentSet(int index);
 
   private:
-    struct KeyLess {
-        bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const {
-            return a.compare(b) < 0;
-        }
-    };
-    // A name's collation key: its case-folded text in the C locale, else the collator's key.
-    using Key = std::variant<QString, QCollatorSortKey>;
-
-    Key keyOf(const QString& name) const;
-    void addKey(const Key& key);
-    void dropKey(const Key& key);
-    bool holds(const Key& key) const;
     void rowsInserted(int first, int last);
     void rowsAboutToBeRemoved(int first, int last);
     void textsChanged(int first, int last);
@@ -78,21 +62,8 @@ class ClientList : public QObject {
     QLabel* countLabel_;
     QLabel* captionLabel_ = nullptr;
 
-    // The duplicate rule: two names are the same client when the default locale's collator,
-    // ignoring letter case, calls them equal (ICU's secondary strength: case does not count,
-    // accents and every other difference do). Equal collation keys mean exactly that. In the
-    // C locale Qt's collator compares case-folded code units, so the case-folded text is the
-    // key there (Qt's own sort key would keep the case).
-    QCollator collator_;
-    bool plainLocale_ = false;
-    std::vector<Key> rowKeys_; // one per row, in row order
-    // key -> number of rows holding it; one of the two is in use, as the locale says
-    QHash<QString, int> foldedIndex_;
-    std::map<QCollatorSortKey, int, KeyLess> sortKeyIndex_;
+    DuplicateIndex index_;
+    std::vector<DuplicateIndex::Key> rowKeys_; // one per row, in row order
 };
-
-// How every fill (and the typed add) reports that the list reached MaxEntries: the standard
-// error box naming the limit, with `context` as its second line.
-void reportClientListFull(const std::string& context);
 
 } // namespace vantrel

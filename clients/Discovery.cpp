@@ -1,28 +1,40 @@
 #include "clients/Discovery.h"
 
-#include "clients/ClientList.h"
+#include "clients/ClientNames.h"
 #include "platform/Platform.h"
 
 #include <exception>
 
 namespace vantrel {
 
+namespace {
+
+struct Criterion {
+    const char* text;
+    std::uint32_t mask;
+};
+constexpr Criterion criteria[] = {
+    {"Local List Only", platform::sv::TypeLocalListOnly},
+    {"Workstation Only", platform::sv::TypeWorkstation},
+    {"Server Only", platform::sv::TypeServer},
+    {"All Systems", platform::sv::TypeAll},
+    {"Domain Controllers", platform::sv::TypeDomainCtrl},
+    {"Backup Domain Controllers", platform::sv::TypeDomainBakCtrl},
+};
+
+} // namespace
+
 std::uint32_t CriteriaToServerType(const QString& criterion) {
-    struct Criterion {
-        const char* text;
-        std::uint32_t mask;
-    };
-    static constexpr Criterion criteria[] = {
-        {"Local List Only", platform::sv::TypeLocalListOnly},
-        {"Workstation Only", platform::sv::TypeWorkstation},
-        {"Server Only", platform::sv::TypeServer},
-        {"All Systems", platform::sv::TypeAll},
-        {"Domain Controllers", platform::sv::TypeDomainCtrl},
-        {"Backup Domain Controllers", platform::sv::TypeDomainBakCtrl},
-    };
     for (const auto& c : criteria)
         if (criterion == QLatin1String(c.text)) return c.mask;
     return 0;
+}
+
+QStringList ServerTypeCriteria() {
+    QStringList texts;
+    for (const auto& c : criteria)
+        texts << QLatin1String(c.text);
+    return texts;
 }
 
 namespace {
@@ -34,7 +46,7 @@ QString recordName(const std::u16string& name) {
 }
 } // namespace
 
-int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& progress) {
+int SearchNetwork(ClientNames& list, std::uint32_t mask, const FillProgress& progress) {
     progress.message(QStringLiteral("Searching Network...this may take a while"));
     if (!progress.turn()) return 0;
 

@@ -3,22 +3,26 @@
 #include "clients/FillProgress.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
 namespace vantrel {
 
-class ClientList;
+class ClientNames;
 
 // The server-type mask of one of the search criteria ("Local List Only", "Workstation Only",
 // "Server Only", "All Systems", "Domain Controllers", "Backup Domain Controllers"), compared
 // exactly and in full; 0 for any other text.
 std::uint32_t CriteriaToServerType(const QString& criterion);
 
+// Those criteria, in the window's order.
+QStringList ServerTypeCriteria();
+
 // Appends, in the browser's order, the name of every machine the enumeration for `mask`
 // returns: no duplicate test, no trimming. The list is not emptied here. A failed
 // enumeration appends nothing and reports nothing; a list that fills up is reported as every
 // fill reports it. Returns the number of machines read.
-int SearchNetwork(ClientList& list, std::uint32_t mask, const FillProgress& progress = {});
+int SearchNetwork(ClientNames& list, std::uint32_t mask, const FillProgress& progress = {});
 
 } // namespace vantrel

@@ -1,7 +1,7 @@
 #include "clients/HostFiles.h"
 
 #include "Version.h"
-#include "clients/ClientList.h"
+#include "clients/ClientNames.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 
@@ -191,17 +191,17 @@ bool FileExists(const QString& path) {
     return !ec && std::filesystem::is_regular_file(status);
 }
 
-void ReadHostFile(const QString& path, ClientList& list) {
+bool ReadHostFile(const QString& path, ClientNames& list) {
     if (!FileExists(path)) {
         dialogs().message(Icon::Critical, "File does not exist",
                           "File does not exist --> " + path.toStdString(), Buttons::Ok);
-        return;
+        return false;
     }
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         processingError(path, file.errorString());
-        return;
+        return false;
     }
     const FileEncoding encoding = detectEncoding(file.peek(sniffBytes));
     file.skip(encoding.bomBytes);
@@ -232,7 +232,7 @@ void ReadHostFile(const QString& path, ClientList& list) {
         const qint64 n = file.read(chunk.data(), chunkSize);
         if (n < 0) {
             processingError(path, file.errorString());
-            return;
+            return false;
         }
         if (n == 0) break;
         const QByteArrayView bytes(chunk.constData(), n);
@@ -252,12 +252,13 @@ void ReadHostFile(const QString& path, ClientList& list) {
                                              "characters); no name of the file was added.")
                                   .arg(tooLongLine)
                                   .arg(MaxHostNameChars));
-    } else if (full) {
-        reportClientListFull("ReadHostFile()");
+        return false;
     }
+    if (full) reportClientListFull("ReadHostFile()");
+    return !full;
 }
 
-void DoLoadFromFile(ClientList& list) {
+void DoLoadFromFile(ClientNames& list) {
     try {
         const auto chosen = dialogs().openFile("Select a file containing list of hostnames",
                                                programDirectory(), "*.txt", "All Files (*.*)|*.*");

@@ -11,7 +11,7 @@
 
 namespace vantrel {
 
-class ClientList;
+class ClientNames;
 
 // Cuts a stream of bytes into lines. A line ends at CR LF, at CR alone or at LF alone (files
 // come from every kind of editor); the line-end bytes are not part of the line, and the last
@@ -51,11 +51,12 @@ bool FileExists(const QString& path);
 // Appends the names of the host file at `path` that the list does not hold yet (letter case
 // ignored), in file order. A missing file, a read error, or a list that fills up is reported
 // in a message box; names appended before stay. A line longer than MaxHostNameChars refuses
-// the whole file: the box names the line and the list keeps what it had.
-void ReadHostFile(const QString& path, ClientList& list);
+// the whole file: the box names the line and the list keeps what it had. True when every name
+// of the file is in the list.
+bool ReadHostFile(const QString& path, ClientNames& list);
 
 // Asks for a host file with the file-open dialog and reads it into the list; Cancel does
 // nothing.
-void DoLoadFromFile(ClientList& list);
+void DoLoadFromFile(ClientNames& list);
 
 } // namespace vantrel

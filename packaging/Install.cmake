@@ -1,9 +1,9 @@
 # The rules of `cmake --install`.
 #
-# Vantrel finds Osprel and its help document in its own directory and writes its results files
-# there, so the three programs and the help live together in one program directory
-# (<prefix>/lib/vantrel by default); <prefix>/bin gets links to the programs, which resolve to
-# that directory when started.
+# Vantrel and vantrel-run find Osprel and the help document in their own directory, where
+# Vantrel also writes its results files, so the programs and the help live together in one
+# program directory (<prefix>/lib/vantrel by default); <prefix>/bin gets links to the
+# programs, which resolve to that directory when started.
 #
 # On Windows the prefix itself is the program directory (as under Program Files), and the
 # install step also copies beside the programs the Qt libraries, plugins and compiler run-time
@@ -16,10 +16,10 @@ if(WIN32)
 endif()
 
 set(VANTREL_INSTALL_PROGRAMDIR "lib/vantrel" CACHE STRING
-    "Directory, under the install prefix, that holds Vantrel, Osprel, simnet and the help document")
+    "Directory, under the install prefix, that holds Vantrel, vantrel-run, Osprel, simnet and the help document")
 
 set(_vantrel_programs)
-foreach(_program Vantrel Osprel simnet)
+foreach(_program Vantrel vantrel-run Osprel simnet)
   if(TARGET ${_program})
     list(APPEND _vantrel_programs ${_program})
   endif()

@@ -5,7 +5,7 @@
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
-#include "shell/RunSettings.h"
+#include "batch/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 

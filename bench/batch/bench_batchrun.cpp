@@ -16,7 +16,7 @@
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "platform/sim/SimNetwork.h"
-#include "shell/RunSettings.h"
+#include "batch/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 

@@ -8,7 +8,7 @@
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
 #include "platform/sim/SimNetwork.h"
-#include "shell/RunSettings.h"
+#include "batch/RunSettings.h"
 #include "shell/frmMain.h"
 
 #include "Scripts.h"

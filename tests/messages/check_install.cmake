@@ -10,7 +10,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
 
-foreach(program Vantrel Osprel simnet)
+foreach(program Vantrel vantrel-run Osprel simnet)
   set(link "${PREFIX}/bin/${program}")
   if(NOT IS_SYMLINK "${link}")
     message(FATAL_ERROR "${link} is not a link")

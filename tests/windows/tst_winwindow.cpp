@@ -6,7 +6,7 @@
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
-#include "shell/RunSettings.h"
+#include "batch/RunSettings.h"
 #include "shell/frmQuery.h"
 
 #include <QCheckBox>

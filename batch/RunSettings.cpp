@@ -1,4 +1,4 @@
-#include "shell/RunSettings.h"
+#include "batch/RunSettings.h"
 
 #include "Version.h"
 
