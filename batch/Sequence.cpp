@@ -104,6 +104,10 @@ void Sequence::grantRight(const std::string& m) {
         host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
                        " (Osprel could not be started)");
         break;
+    case RunOutcome::NotStarted: // a name Windows would cut short: Osprel would reach another machine
+        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
+                       " (the machine name holds a NUL character)");
+        break;
     case RunOutcome::Stopped: // the machine goes no further: its row says why
         break;
     }

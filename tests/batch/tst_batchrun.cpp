@@ -295,7 +295,8 @@ class tst_BatchRun : public QObject {
         const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
         QCOMPARE(rows.size(), 3);
         QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
-        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right was not granted"));
+        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " + Account +
+                                                     " (the machine name holds a NUL character)"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
