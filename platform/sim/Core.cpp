@@ -169,6 +169,12 @@ Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& m
 }
 
 Connection& requireConnection() {
+    Connection* c = Store::instance().current();
+    if (!c) throw FileUnusable{};
+    return *c;
+}
+
+Connection& checkedConnection() {
     Connection* c = Store::instance().connection();
     if (!c) throw FileUnusable{};
     return *c;

@@ -118,8 +118,12 @@ HandleTable& handles();
 // Thrown inside a call when the file became unusable after the machine was reached; the
 // Store has already said why.
 struct FileUnusable {};
-// The open connection; throws FileUnusable when there is none.
+// The connection this call's reachMachine (or checkedConnection) found, without looking at
+// the file again; throws FileUnusable when there is none.
 Connection& requireConnection();
+// The connection, the file looked at afresh, for a call that reaches no machine first;
+// throws FileUnusable when there is none.
+Connection& checkedConnection();
 
 // Runs a facility's body; a file that fails in the middle of a call makes the call fail as an
 // unreachable network would, with the reason reported by the Store.
