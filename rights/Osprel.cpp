@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -164,10 +165,21 @@ struct Account {
     std::optional<Sid> sid;
 };
 
-// A name longer than its 512-byte buffer holds is refused rather than cut: a cut name could
-// grant rights to a different account.
-bool fitsBuffer(const std::u16string& name) {
-    return name.size() <= osprel::MaxNameUnits;
+// What the command line asks for.
+struct Request {
+    std::u16string computer;
+    std::vector<Account> accounts;
+    std::vector<std::u16string> privileges;
+};
+
+// The name as the LSA gets it. A name longer than its 512-byte buffer holds is refused (the
+// line says so) rather than cut: a cut name could grant rights to a different account.
+std::optional<std::u16string> nameFor(const std::string& typed, const char* kind, std::FILE* out) {
+    std::u16string name = osprel::fromCodePage(typed);
+    if (name.size() <= osprel::MaxNameUnits) return name;
+    std::fprintf(out, "'%s': %s name longer than %zu characters.\n", typed.c_str(), kind,
+                 osprel::MaxNameUnits);
+    return std::nullopt;
 }
 
 // Blanks and backslashes alone name no computer, and to the LSA no name means this one: a
@@ -176,29 +188,27 @@ bool namesNoComputer(const std::string& typed) {
     return typed.find_first_not_of(" \\") == std::string::npos;
 }
 
-int run(int argc, char** argv, std::FILE* out) {
+// The command line as a request; nothing when it is refused, after the line that says why
+// (or the usage).
+std::optional<Request> parseArguments(int argc, char** argv, std::FILE* out) {
     if (argc < 3 || argv == nullptr) {
         printUsage(out);
-        return 1;
+        return std::nullopt;
     }
     const auto arg = [argv](int i) -> std::string { return argv[i] != nullptr ? argv[i] : ""; };
 
+    Request request;
     const std::string computerTyped = arg(1);
     if (namesNoComputer(computerTyped)) {
         std::fprintf(out, "'%s': computer name is empty.\n", computerTyped.c_str());
-        return 1;
+        return std::nullopt;
     }
-    const std::u16string computer = osprel::fromCodePage(computerTyped);
-    if (!fitsBuffer(computer)) {
-        std::fprintf(out, "'%s': computer name longer than %zu characters.\n", computerTyped.c_str(),
-                     osprel::MaxNameUnits);
-        return 1;
-    }
+    std::optional<std::u16string> computer = nameFor(computerTyped, "computer", out);
+    if (!computer) return std::nullopt;
+    request.computer = std::move(*computer);
 
     enum class Mode { None, Accounts, Privileges };
     Mode mode = Mode::None;
-    std::vector<Account> accounts;
-    std::vector<std::u16string> privileges;
     for (int i = 2; i < argc; ++i) {
         const std::string text = arg(i);
         if (!text.empty() && (text[0] == '-' || text[0] == '/')) {
@@ -209,120 +219,126 @@ int run(int argc, char** argv, std::FILE* out) {
                 mode = Mode::Privileges;
             } else {
                 std::fprintf(out, "'%s': illegal switch.\n", text.c_str());
-                return 1;
+                return std::nullopt;
             }
             continue;
         }
         switch (mode) {
         case Mode::None:
             std::fprintf(out, "'%s': use -u and -p to distinguish accounts from privileges.\n", text.c_str());
-            return 1;
+            return std::nullopt;
         case Mode::Accounts: {
-            if (accounts.size() >= osprel::MaxAccounts) {
+            if (request.accounts.size() >= osprel::MaxAccounts) {
                 std::fprintf(out, "Sorry, only %d account names allowed.\n", osprel::MaxAccounts);
-                return 1;
+                return std::nullopt;
             }
-            std::u16string name = osprel::fromCodePage(text);
-            if (!fitsBuffer(name)) {
-                std::fprintf(out, "'%s': account name longer than %zu characters.\n", text.c_str(),
-                             osprel::MaxNameUnits);
-                return 1;
-            }
-            accounts.push_back({text, std::move(name), std::nullopt});
+            std::optional<std::u16string> name = nameFor(text, "account", out);
+            if (!name) return std::nullopt;
+            request.accounts.push_back({text, std::move(*name), std::nullopt});
             break;
         }
         case Mode::Privileges: {
-            if (privileges.size() >= osprel::MaxPrivileges) {
+            if (request.privileges.size() >= osprel::MaxPrivileges) {
                 std::fprintf(out, "Sorry, only %d privileges allowed.\n", osprel::MaxPrivileges);
-                return 1;
+                return std::nullopt;
             }
-            std::u16string name = osprel::fromCodePage(text);
-            if (!fitsBuffer(name)) {
-                std::fprintf(out, "'%s': privilege name longer than %zu characters.\n", text.c_str(),
-                             osprel::MaxNameUnits);
-                return 1;
-            }
-            privileges.push_back(std::move(name));
+            std::optional<std::u16string> name = nameFor(text, "privilege", out);
+            if (!name) return std::nullopt;
+            request.privileges.push_back(std::move(*name));
             break;
         }
         }
     }
+    return request;
+}
 
-    platform::Lsa& lsa = platform::lsa();
-    const platform::Result<Handle> opened =
-        lsa.LsaOpenPolicy(computer, platform::lsaconst::PolicyAccessForRights);
-    if (!opened.ok()) {
-        printFatal(out, "LOP()", opened.error);
-        return 1;
+// The first pass's text for one account: its SID, which it now holds, or why it has none;
+// empty for a use Osprel does not know, which prints nothing.
+std::string lookedUp(const platform::LsaLookup& lookup, const platform::LsaTranslatedSid& entry,
+                     std::optional<Sid>& sid) {
+    switch (entry.use) {
+    case platform::lsaconst::SidTypeUser:
+    case platform::lsaconst::SidTypeGroup:
+    case platform::lsaconst::SidTypeAlias:
+    case platform::lsaconst::SidTypeWellKnownGroup:
+        sid = accountSid(lookup, entry);
+        return sid ? sidText(*sid) : "no domain";
+    case platform::lsaconst::SidTypeDomain:
+        return "domain";
+    case platform::lsaconst::SidTypeDeletedAccount:
+        return "deleted";
+    case platform::lsaconst::SidTypeInvalid:
+        return "invalid";
+    case platform::lsaconst::SidTypeUnknown:
+        return "unknown";
+    default:
+        return {};
     }
-    PolicyGuard policy(opened.value);
+}
 
+// The first pass: looks the accounts' names up, gives each account that has one its SID and
+// prints a line per account the LSA handed back. False after a fatal status.
+bool lookUpNames(Handle policy, std::vector<Account>& accounts, std::FILE* out) {
+    platform::Lsa& lsa = platform::lsa();
     std::vector<std::u16string> names;
     names.reserve(accounts.size());
     for (const Account& account : accounts)
         names.push_back(account.name);
-    const platform::LsaLookup lookup = lsa.LsaLookupNames(policy.get(), names);
+    const platform::LsaLookup lookup = lsa.LsaLookupNames(policy, names);
     if (lookup.status == platform::ntstatus::SomeNotMapped) {
         std::fprintf(out, "Some names were not mapped.\n");
     } else if (lookup.status != platform::ntstatus::Success) {
         printFatal(out, "LLN()", lookup.status);
-        return 1;
+        return false;
     }
 
-    for (std::size_t i = 0; i < accounts.size(); ++i) {
-        Account& account = accounts[i];
-        // An entry the LSA did not hand back counts as a use we do not know: nothing printed.
-        if (i >= lookup.sids.size()) continue;
-        const platform::LsaTranslatedSid& entry = lookup.sids[i];
-        const char* note = nullptr;
-        switch (entry.use) {
-        case platform::lsaconst::SidTypeUser:
-        case platform::lsaconst::SidTypeGroup:
-        case platform::lsaconst::SidTypeAlias:
-        case platform::lsaconst::SidTypeWellKnownGroup:
-            account.sid = accountSid(lookup, entry);
-            if (account.sid) {
-                std::fprintf(out, "%-30.30s %s\n", account.typed.c_str(), sidText(*account.sid).c_str());
-                continue;
-            }
-            note = "no domain";
-            break;
-        case platform::lsaconst::SidTypeDomain:
-            note = "domain";
-            break;
-        case platform::lsaconst::SidTypeDeletedAccount:
-            note = "deleted";
-            break;
-        case platform::lsaconst::SidTypeInvalid:
-            note = "invalid";
-            break;
-        case platform::lsaconst::SidTypeUnknown:
-            note = "unknown";
-            break;
-        default:
-            continue;
-        }
-        std::fprintf(out, "%-30.30s %s\n", account.typed.c_str(), note);
+    // An entry the LSA did not hand back counts as a use we do not know: nothing printed.
+    const std::size_t answered = std::min(accounts.size(), lookup.sids.size());
+    for (std::size_t i = 0; i < answered; ++i) {
+        const std::string text = lookedUp(lookup, lookup.sids[i], accounts[i].sid);
+        if (!text.empty()) std::fprintf(out, "%-30.30s %s\n", accounts[i].typed.c_str(), text.c_str());
     }
+    return true;
+}
 
-    std::fprintf(out, "\n");
-
+// The second pass: grants the privileges to every account with a SID, a line each. False
+// after a fatal status.
+bool grant(Handle policy, const std::vector<Account>& accounts, const std::vector<std::u16string>& privileges,
+           std::FILE* out) {
+    platform::Lsa& lsa = platform::lsa();
     for (const Account& account : accounts) {
         std::fprintf(out, "%-30.30s ", account.typed.c_str());
         if (!account.sid) {
             std::fprintf(out, "no SID, skipped\n");
             continue;
         }
-        const std::uint32_t status = lsa.LsaAddAccountRights(policy.get(), *account.sid, privileges);
+        const std::uint32_t status = lsa.LsaAddAccountRights(policy, *account.sid, privileges);
         std::fprintf(out, "%lu [%08lxh], gle = %lu\n", static_cast<unsigned long>(status),
                      static_cast<unsigned long>(status),
                      static_cast<unsigned long>(lsa.LsaNtStatusToWinError(status)));
         if (status != platform::ntstatus::Success) {
             printFatal(out, "LAAR()", status);
-            return 1;
+            return false;
         }
     }
+    return true;
+}
 
+int run(int argc, char** argv, std::FILE* out) {
+    std::optional<Request> request = parseArguments(argc, argv, out);
+    if (!request) return 1;
+
+    const platform::Result<Handle> opened =
+        platform::lsa().LsaOpenPolicy(request->computer, platform::lsaconst::PolicyAccessForRights);
+    if (!opened.ok()) {
+        printFatal(out, "LOP()", opened.error);
+        return 1;
+    }
+    PolicyGuard policy(opened.value);
+
+    if (!lookUpNames(policy.get(), request->accounts, out)) return 1;
+    std::fprintf(out, "\n");
+    if (!grant(policy.get(), request->accounts, request->privileges, out)) return 1;
     policy.close();
     return 0;
 }

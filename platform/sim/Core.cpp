@@ -11,12 +11,20 @@ namespace platform::sim {
 namespace {
 
 // Whole literals: a connection keeps its prepared statements by the text's address.
-#define VANTREL_MACHINE_COLUMNS                                                                          \
-    "SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, timeout_ms, "  \
+#define VANTREL_MACHINE_COLUMNS                                                                              \
+    "SELECT id, name, domain, types, platform_id, reachable, admin, messenger, latency_ms, timeout_ms, "     \
     "calls_left FROM machines "
 const char* const FindMachineSql = VANTREL_MACHINE_COLUMNS "WHERE name = ?";
 const char* const AllMachinesSql = VANTREL_MACHINE_COLUMNS "ORDER BY id";
 #undef VANTREL_MACHINE_COLUMNS
+
+#define VANTREL_SERVICE_COLUMNS                                                                              \
+    "SELECT s.id, s.machine_id, s.name, s.display_name, s.start, s.state, s.since_ms, s.account, "           \
+    "s.password, s.start_ms, s.stop_ms, s.wait_hint_ms, s.hang, s.fail FROM services s "
+const char* const FindServiceSql =
+    VANTREL_SERVICE_COLUMNS "JOIN machines m ON m.id = s.machine_id WHERE m.name = ? AND s.name = ?";
+const char* const AllServicesSql = VANTREL_SERVICE_COLUMNS "ORDER BY s.id";
+#undef VANTREL_SERVICE_COLUMNS
 
 // The machine of the statement's current row, selected with the columns above.
 MachineRow machineOf(Statement& q) {
@@ -35,6 +43,25 @@ MachineRow machineOf(Statement& q) {
     return m;
 }
 
+// The service of the statement's current row, selected with the columns above.
+ServiceRow serviceOf(Statement& q, std::int64_t now) {
+    ServiceRow r;
+    r.id = q.integer(0);
+    r.machineId = q.integer(1);
+    r.name = q.text(2);
+    r.displayName = q.text(3);
+    r.start = q.text(4);
+    r.account = q.text(7);
+    r.password = q.text(8);
+    r.startMs = static_cast<std::uint32_t>(q.integer(9));
+    r.stopMs = static_cast<std::uint32_t>(q.integer(10));
+    r.waitHintMs = static_cast<std::uint32_t>(q.integer(11));
+    r.hang = q.integer(12) != 0;
+    r.fail = q.integer(13) != 0;
+    r.live = liveState(q.text(5), q.integer(6), r.startMs, r.stopMs, r.waitHintMs, r.hang, now);
+    return r;
+}
+
 } // namespace
 
 std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
@@ -47,7 +74,24 @@ std::optional<MachineRow> findMachine(Connection& c, const std::string& name) {
 std::vector<MachineRow> allMachines(Connection& c) {
     std::vector<MachineRow> rows;
     auto q = c.query(AllMachinesSql);
-    while (q.step()) rows.push_back(machineOf(q));
+    while (q.step())
+        rows.push_back(machineOf(q));
+    return rows;
+}
+
+std::optional<ServiceRow> findService(Connection& c, const std::string& machine, const std::string& service,
+                                      std::int64_t now) {
+    auto q = c.query(FindServiceSql);
+    q.bind(1, machine).bind(2, service);
+    if (!q.step()) return std::nullopt;
+    return serviceOf(q, now);
+}
+
+std::vector<ServiceRow> allServices(Connection& c, std::int64_t now) {
+    std::vector<ServiceRow> rows;
+    auto q = c.query(AllServicesSql);
+    while (q.step())
+        rows.push_back(serviceOf(q, now));
     return rows;
 }
 
@@ -125,6 +169,12 @@ Reach reachMachine(const std::string& machineName, bool needAdmin, MachineRow& m
 }
 
 Connection& requireConnection() {
+    Connection* c = Store::instance().current();
+    if (!c) throw FileUnusable{};
+    return *c;
+}
+
+Connection& checkedConnection() {
     Connection* c = Store::instance().connection();
     if (!c) throw FileUnusable{};
     return *c;

@@ -33,6 +33,28 @@ struct MachineRow {
 std::optional<MachineRow> findMachine(Connection& c, const std::string& name);
 // Every machine of the file, in the order they were written.
 std::vector<MachineRow> allMachines(Connection& c);
+
+struct ServiceRow {
+    std::int64_t id = 0;
+    std::int64_t machineId = 0;
+    std::string name;
+    std::string displayName;
+    std::string start;
+    std::string account;
+    std::string password;
+    std::uint32_t startMs = 0;
+    std::uint32_t stopMs = 0;
+    std::uint32_t waitHintMs = 0;
+    bool hang = false;
+    bool fail = false;
+    LiveState live; // as of the time given to the reader
+};
+
+// The service `service` of the machine named `machine`, its state as of `nowMs`.
+std::optional<ServiceRow> findService(Connection& c, const std::string& machine, const std::string& service,
+                                      std::int64_t nowMs);
+// Every service of the file, in the order they were written.
+std::vector<ServiceRow> allServices(Connection& c, std::int64_t nowMs);
 // This computer's name, as the machine of the network that stands for it.
 std::string localHostName();
 
@@ -96,8 +118,12 @@ HandleTable& handles();
 // Thrown inside a call when the file became unusable after the machine was reached; the
 // Store has already said why.
 struct FileUnusable {};
-// The open connection; throws FileUnusable when there is none.
+// The connection this call's reachMachine (or checkedConnection) found, without looking at
+// the file again; throws FileUnusable when there is none.
 Connection& requireConnection();
+// The connection, the file looked at afresh, for a call that reaches no machine first;
+// throws FileUnusable when there is none.
+Connection& checkedConnection();
 
 // Runs a facility's body; a file that fails in the middle of a call makes the call fail as an
 // unreachable network would, with the reason reported by the Store.

@@ -3,7 +3,6 @@
 #include "platform/sim/Model.h"
 
 #include "platform/sim/Core.h"
-
 #include "platform/sim/SimNetwork.h"
 #include "platform/sim/Store.h"
 
@@ -217,32 +216,25 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
         auto it = machineIndex.find(id);
         return it == machineIndex.end() ? nullptr : &net.machines[it->second];
     };
-    {
-        auto q = c.query(
-            "SELECT machine_id, name, display_name, start, state, since_ms, account, password, start_ms, "
-            "stop_ms, wait_hint_ms, hang, fail FROM services ORDER BY id");
-        while (q.step()) {
-            MachineDesc* m = machineOf(q.integer(0));
-            if (!m) continue;
-            ServiceDesc s;
-            s.name = q.text(1);
-            s.displayName = q.text(2);
-            s.start = q.text(3);
-            s.account = q.text(6);
-            s.password = q.text(7);
-            s.startMs = static_cast<std::uint32_t>(q.integer(8));
-            s.stopMs = static_cast<std::uint32_t>(q.integer(9));
-            s.waitHintMs = static_cast<std::uint32_t>(q.integer(10));
-            s.hang = q.integer(11) != 0;
-            s.fail = q.integer(12) != 0;
-            LiveState live =
-                liveState(q.text(4), q.integer(5), s.startMs, s.stopMs, s.waitHintMs, s.hang, now);
-            static const char* names[] = {"", "stopped", "start_pending", "stop_pending", "running"};
-            s.state = names[live.state];
-            s.checkpoint = live.checkPoint;
-            s.pendingMs = live.pendingMs;
-            m->services.push_back(std::move(s));
-        }
+    for (const ServiceRow& row : allServices(c, now)) {
+        MachineDesc* m = machineOf(row.machineId);
+        if (!m) continue;
+        ServiceDesc s;
+        s.name = row.name;
+        s.displayName = row.displayName;
+        s.start = row.start;
+        s.account = row.account;
+        s.password = row.password;
+        s.startMs = row.startMs;
+        s.stopMs = row.stopMs;
+        s.waitHintMs = row.waitHintMs;
+        s.hang = row.hang;
+        s.fail = row.fail;
+        static const char* names[] = {"", "stopped", "start_pending", "stop_pending", "running"};
+        s.state = names[row.live.state];
+        s.checkpoint = row.live.checkPoint;
+        s.pendingMs = row.live.pendingMs;
+        m->services.push_back(std::move(s));
     }
     {
         // Keys that carry something: values, a refusal, or no subkeys. Their parents follow

@@ -17,7 +17,7 @@ class SimNetworkManagement : public NetworkManagement {
         failed.error = err::BrowserNotStarted;
         return guarded(
             [&]() -> ServerEnumeration {
-                Connection& c = requireConnection();
+                Connection& c = checkedConnection();
                 Transaction t(c, false);
                 {
                     auto q = c.query("SELECT value FROM meta WHERE key = 'browser_available'");

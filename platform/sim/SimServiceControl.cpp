@@ -13,43 +13,6 @@ constexpr std::uint32_t InvalidServiceControl = 1052;
 constexpr std::uint32_t InvalidServiceLock = 1071;
 constexpr std::uint32_t ServiceAcceptStop = 0x1;
 
-struct ServiceRow {
-    std::int64_t id = 0;
-    std::int64_t machineId = 0;
-    std::string machineDomain;
-    std::string name;
-    std::string displayName;
-    std::string start;
-    std::string account;
-    std::string password;
-    bool fail = false;
-    LiveState live;
-};
-
-std::optional<ServiceRow> readService(Connection& c, const std::string& machine, const std::string& service,
-                                      std::int64_t now) {
-    auto q =
-        c.query("SELECT s.id, s.machine_id, m.domain, s.name, s.display_name, s.start, s.state, s.since_ms, "
-                "s.account, s.password, s.start_ms, s.stop_ms, s.wait_hint_ms, s.hang, s.fail "
-                "FROM services s JOIN machines m ON m.id = s.machine_id WHERE m.name = ? AND s.name = ?");
-    q.bind(1, machine).bind(2, service);
-    if (!q.step()) return std::nullopt;
-    ServiceRow r;
-    r.id = q.integer(0);
-    r.machineId = q.integer(1);
-    r.machineDomain = q.text(2);
-    r.name = q.text(3);
-    r.displayName = q.text(4);
-    r.start = q.text(5);
-    r.account = q.text(8);
-    r.password = q.text(9);
-    r.fail = q.integer(14) != 0;
-    r.live = liveState(q.text(6), q.integer(7), static_cast<std::uint32_t>(q.integer(10)),
-                       static_cast<std::uint32_t>(q.integer(11)), static_cast<std::uint32_t>(q.integer(12)),
-                       q.integer(13) != 0, now);
-    return r;
-}
-
 ServiceStatus toStatus(const ServiceRow& r) {
     ServiceStatus s;
     s.serviceType = svc::ServiceWin32OwnProcess;
@@ -136,7 +99,7 @@ class SimServiceControl : public ServiceControl {
         return guarded(
             [&]() -> Result<Handle> {
                 Connection& c = requireConnection();
-                auto row = readService(c, machine, serviceName, nowMs());
+                auto row = findService(c, machine, serviceName, nowMs());
                 if (!row) return {0, err::ServiceDoesNotExist};
                 HandleEntry e{HandleKind::Service, machine, row->name, {}, {}, access, false};
                 return {handles().add(std::move(e)), 0};
@@ -152,7 +115,7 @@ class SimServiceControl : public ServiceControl {
                 Connection& c = requireConnection();
                 Transaction t(c, true);
                 const std::int64_t now = nowMs();
-                auto row = readService(c, e.machine, e.name, now);
+                auto row = findService(c, e.machine, e.name, now);
                 if (!row) return err::InvalidHandle;
                 if (row->start == "disabled") return err::ServiceDisabled;
                 if (row->live.state != svc::Stopped) return err::ServiceAlreadyRunning;
@@ -177,7 +140,7 @@ class SimServiceControl : public ServiceControl {
                 Connection& c = requireConnection();
                 Transaction t(c, true);
                 const std::int64_t now = nowMs();
-                auto row = readService(c, e.machine, e.name, now);
+                auto row = findService(c, e.machine, e.name, now);
                 if (!row) return {{}, err::InvalidHandle};
                 if (row->live.state == svc::Stopped) return {toStatus(*row), err::ServiceNotActive};
                 if (control == 4) return {toStatus(*row), err::Success}; // SERVICE_CONTROL_INTERROGATE
@@ -188,7 +151,7 @@ class SimServiceControl : public ServiceControl {
                     .bind(2, row->id)
                     .run();
                 t.commit();
-                auto after = readService(c, e.machine, e.name, now);
+                auto after = findService(c, e.machine, e.name, now);
                 return {after ? toStatus(*after) : ServiceStatus{}, err::Success};
             },
             Result<ServiceStatus>{{}, err::RpcServerUnavailable});
@@ -200,7 +163,7 @@ class SimServiceControl : public ServiceControl {
         return guarded(
             [&]() -> Result<ServiceStatus> {
                 Connection& c = requireConnection();
-                auto row = readService(c, e.machine, e.name, nowMs());
+                auto row = findService(c, e.machine, e.name, nowMs());
                 if (!row) return {{}, err::InvalidHandle};
                 return {toStatus(*row), err::Success};
             },
@@ -224,7 +187,7 @@ class SimServiceControl : public ServiceControl {
             [&]() -> std::uint32_t {
                 Connection& c = requireConnection();
                 Transaction t(c, true);
-                auto row = readService(c, e.machine, e.name, nowMs());
+                auto row = findService(c, e.machine, e.name, nowMs());
                 if (!row) return err::InvalidHandle;
                 // The Windows call takes strings ended by a NUL: what follows one never arrives.
                 auto sent = [](const std::string& s) { return s.substr(0, s.find('\0')); };
@@ -355,7 +318,7 @@ class SimServiceControl : public ServiceControl {
                 }
                 std::uint64_t used = 0;
                 for (const auto& n : names) {
-                    auto row = readService(c, machine, n, now);
+                    auto row = findService(c, machine, n, now);
                     if (!row) continue;
                     const bool active = row->live.state != svc::Stopped;
                     if ((active && !(serviceState & svc::StateActive)) ||

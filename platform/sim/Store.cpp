@@ -2,9 +2,11 @@
 
 #include "platform/sim/SimNetwork.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <pthread.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,21 +264,30 @@ void Transaction::commit() {
 // ---- Store ----
 
 namespace {
+// Moves on in the child of every fork: a connection opened before it is the parent's, and
+// the child shares its file locks. Compared at every call instead of asking for the pid.
+std::atomic<std::uint64_t> forks{0};
+
 // A thread's own connection and what it was opened for.
 struct ThreadConnection {
     std::unique_ptr<Connection> conn;
     std::string path;
     dev_t dev = 0;
     ino_t ino = 0;
-    pid_t pid = 0;
+    std::uint64_t forksAtOpen = 0;
     std::uint64_t generation = 0;
+    bool inherited() const { return forksAtOpen != forks.load(std::memory_order_relaxed); }
     ~ThreadConnection() {
         // A forked child that ends must not close (and checkpoint) its parent's connection.
-        if (conn && pid != getpid()) conn->abandon();
+        if (conn && inherited()) conn->abandon();
     }
 };
 thread_local ThreadConnection threadConnection;
 } // namespace
+
+Store::Store() {
+    pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1, std::memory_order_relaxed); });
+}
 
 Store& Store::instance() {
     static Store store;
@@ -301,12 +312,23 @@ void Store::setPath(const std::string& p) {
     std::lock_guard<std::mutex> g(lock);
     overridePath = p;
     // Each thread's next call opens the chosen file afresh, even when the path is the same
-    // one: a test may have replaced the file under it.
+    // one: a test may have replaced the file under it, or written other bytes into it, so its
+    // format is checked again too.
     ++generation;
+    checkedFiles.clear();
     reportedProblem.clear();
     // This thread lets go of the old file now (a test may remove it next); the others do at
     // their next call.
-    if (threadConnection.pid == getpid()) threadConnection.conn.reset();
+    ThreadConnection& t = threadConnection;
+    if (t.conn && t.inherited()) t.conn->abandon();
+    t.conn.reset();
+}
+
+bool Store::checked(const std::string& p, dev_t dev, ino_t ino) const {
+    std::lock_guard<std::mutex> g(lock);
+    for (const CheckedFile& f : checkedFiles)
+        if (f.dev == dev && f.ino == ino && f.path == p) return true;
+    return false;
 }
 
 Connection* Store::connection() {
@@ -318,7 +340,7 @@ Connection* Store::connection() {
         gen = generation;
     }
     ThreadConnection& t = threadConnection;
-    if (t.conn && t.pid != getpid()) {
+    if (t.conn && t.inherited()) {
         // A forked child shares the parent's file locks; it must open its own connection.
         t.conn->abandon();
         t.conn.reset();
@@ -334,15 +356,21 @@ Connection* Store::connection() {
     if (t.conn) return t.conn.get();
     try {
         auto c = std::make_unique<Connection>(p, false);
-        c->verifyFormat();
-        c->addMissingColumns();
+        // The check reads the whole file: every thread opens a connection of its own, but a
+        // file needs it once.
+        const bool check = !checked(p, st.st_dev, st.st_ino);
+        if (check) {
+            c->verifyFormat();
+            c->addMissingColumns();
+        }
         t.conn = std::move(c);
         t.path = p;
         t.dev = st.st_dev;
         t.ino = st.st_ino;
-        t.pid = getpid();
+        t.forksAtOpen = forks.load(std::memory_order_relaxed);
         t.generation = gen;
         std::lock_guard<std::mutex> g(lock);
+        if (check && generation == gen) checkedFiles.push_back({p, st.st_dev, st.st_ino});
         lastProblem.clear();
         reportedProblem.clear();
         return t.conn.get();
@@ -352,8 +380,18 @@ Connection* Store::connection() {
     }
 }
 
+Connection* Store::current() {
+    ThreadConnection& t = threadConnection;
+    return t.conn && !t.inherited() ? t.conn.get() : nullptr;
+}
+
 void Store::fail(const std::string& problem) {
     threadConnection.conn.reset();
+    {
+        // The file may have been damaged since it was checked: the next connection looks.
+        std::lock_guard<std::mutex> g(lock);
+        checkedFiles.clear();
+    }
     report("the network file " + path() + " failed: " + problem);
 }
 

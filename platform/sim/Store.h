@@ -102,8 +102,11 @@ class Store {
 
     // This thread's connection for the current path, opened or reopened as needed; nullptr
     // when the file cannot be used (missing, unreadable, corrupt), which is reported once on
-    // stderr.
+    // stderr. A file's format is checked by the first connection of this process to it.
     Connection* connection();
+    // This thread's connection as the last connection() left it, without looking at the file
+    // again: for the rest of a call that has just asked for it. nullptr when there is none.
+    Connection* current();
     // Drops this thread's connection after a failure so its next call opens the file afresh.
     void fail(const std::string& problem);
 
@@ -113,12 +116,21 @@ class Store {
     std::string problem() const;
 
   private:
+    Store();
     std::string pathLocked() const;
+    bool checked(const std::string& path, dev_t dev, ino_t ino) const;
     void report(const std::string& problem);
+
+    struct CheckedFile {
+        std::string path;
+        dev_t dev;
+        ino_t ino;
+    };
 
     mutable std::mutex lock; // guards the members below
     std::string overridePath;
-    std::uint64_t generation = 0; // moves on with every setPath
+    std::uint64_t generation = 0;          // moves on with every setPath
+    std::vector<CheckedFile> checkedFiles; // whose format this process has checked
     std::string lastProblem;
     std::string reportedProblem;
 };
