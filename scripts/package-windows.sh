@@ -19,13 +19,18 @@ cmake --build "$WIN" -j "${JOBS:-2}"
 
 STAGE="$WIN/msi"
 rm -rf "$STAGE"
-cmake --install "$WIN" --prefix "$STAGE/files" >/dev/null
+cmake --install "$WIN" --prefix "$STAGE/files" --strip >/dev/null
+# The libraries copied beside the programs carry symbols no user needs.
+STRIP=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$WIN/CMakeCache.txt")
+find "$STAGE/files" -name '*.dll' -exec "$STRIP" --strip-unneeded {} +
 (cd "$STAGE" && find files -type f | sort |
     wixl-heat --prefix files/ --directory-ref INSTALLDIR --component-group ProgramFiles \
         --var var.SourceDir --win64 >files.wxs)
 
 MSI="$WIN/Vantrel-$VERSION-x64.msi"
 rm -f "$MSI"
-wixl -a x64 -D Version="$VERSION" -D SourceDir="$STAGE/files" -o "$MSI" \
-    "$ROOT/packaging/vantrel.wxs" "$STAGE/files.wxs"
+# wixl takes the files' paths relative to the working folder.
+cp "$ROOT/packaging/vantrel.wxs" "$STAGE/"
+(cd "$STAGE" && wixl -a x64 -D Version="$VERSION" -D Win64=yes -D SourceDir=files -o "$MSI" \
+    vantrel.wxs files.wxs)
 echo "$MSI: $(du -h "$MSI" | cut -f1)"

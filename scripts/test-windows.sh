@@ -218,7 +218,30 @@ code=$?
 set -e
 tr -d '\r' <"$WORK/window.out" | grep -v 'does not support\|no longer ships fonts\|fontconfig'
 count_qtest "$WORK/window.out" "$code" tst_winwindow
-stage_end "the windowed program"
+
+# vantrel-run.exe, the same run unattended, on a test service of this computer: the window's row.
+echo "== vantrel-run.exe (the unattended run on the Win32 backend)"
+timeout 120 "$WINE" sc create VantrelRunTest binpath= \
+    "\"$(winpath "$WIN/bin/conformance_service.exe")\" -start 200 -stop 200 -hint 2000" >/dev/null 2>&1 || true
+timeout 120 "$WINE" sc start VantrelRunTest >/dev/null 2>&1 || true
+set +e
+printf 'Rotated 3!\n' | WINEPATH="$(winpath "$QT_WIN/bin");$(winpath "$RUNTIME");$(winpath /usr/x86_64-w64-mingw32/lib)" \
+    timeout 300 "$WINE" "$WIN/bin/vantrel-run.exe" update --service VantrelRunTest --account "$HERE\\$(id -un)" \
+    --password-stdin --grant-right --restart --wait --results "$(winpath "$WORK/run.csv")" "$HERE" \
+    >"$WORK/run.out" 2>&1
+code=$?
+set -e
+tr -d '\r' <"$WORK/run.out" | sed 's/^/    /'
+row=$(tr -d '\r' <"$WORK/run.csv" 2>/dev/null | tail -1)
+if [ "$code" -eq 0 ] && [ "$row" = "$HERE,True,True,True,No Error:4" ]; then
+    pass
+else
+    fail "vantrel-run.exe: exit $code, row '$row'"
+fi
+if grep -q 'Rotated 3!' "$WORK/run.out" "$WORK/run.csv" 2>/dev/null; then fail "vantrel-run.exe: the password in its output"; else pass; fi
+timeout 120 "$WINE" sc stop VantrelRunTest >/dev/null 2>&1 || true
+timeout 120 "$WINE" sc delete VantrelRunTest >/dev/null 2>&1 || true
+stage_end "the windowed program and vantrel-run"
 
 # --- The MSI, as an administrator deploys it: installed silently, the installed program run by
 # a user who cannot write Program Files (its results go to %LOCALAPPDATA%), removed silently.
@@ -228,7 +251,7 @@ echo "== the MSI under Wine"
 "$WINESERVER" -k >/dev/null 2>&1 || true
 MSI=$(ls "$WIN"/Vantrel-*-x64.msi)
 USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
-cp "$MSI" "$WIN/bin/installed_update.exe" "$WIN/bin/conformance_service.exe" "$USERDIR/"
+cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
 as_user() { "$@"; }
 if [ "$(id -u)" -eq 0 ]; then
     chown -R 65534:65534 "$USERDIR"
@@ -245,9 +268,9 @@ cleanup_msi() {
     cleanup
 }
 trap cleanup_msi EXIT INT TERM
-uwine() {
+uwine() { # a Wine program as that user, on that display, for 5 minutes at most
     as_user env -u XAUTHORITY HOME="$USERDIR" WINEPREFIX="$USERDIR/prefix" DISPLAY=":$DISPLAY_NO" \
-        USER=nobody LOGNAME=nobody "$WINE" "$@"
+        USER=nobody LOGNAME=nobody timeout 300 "$WINE" "$@"
 }
 msi_check() { # msi_check DESCRIPTION COMMAND...: one case of this stage
     what=$1
@@ -255,34 +278,34 @@ msi_check() { # msi_check DESCRIPTION COMMAND...: one case of this stage
     if "$@"; then pass; else fail "MSI: $what"; fi
 }
 cd "$USERDIR"
-timeout 300 uwine wineboot --init >/dev/null 2>&1 || true
+uwine wineboot --init >/dev/null 2>&1 || true
 C="$USERDIR/prefix/drive_c"
 INSTALLED="$C/Program Files/Halcyra/Vantrel"
-SERVICE_EXE=$(as_user env HOME="$USERDIR" WINEPREFIX="$USERDIR/prefix" "$WINE" winepath -w "$USERDIR/conformance_service.exe" 2>/dev/null | tr -d '\r')
-timeout 120 uwine sc create Albd binpath= "\"$SERVICE_EXE\" -start 200 -stop 200 -hint 2000" >/dev/null 2>&1 || true
 
-msi_check "msiexec /i exited non-zero" timeout 300 uwine msiexec /i "$(basename "$MSI")" /qn
+msi_check "msiexec /i exited non-zero" uwine msiexec /i "$(basename "$MSI")" /qn
 msi_check "no Vantrel.exe, Qt or platform plugin in $INSTALLED" \
     test -f "$INSTALLED/Vantrel.exe" -a -f "$INSTALLED/Osprel.exe" -a -f "$INSTALLED/Qt6Widgets.dll" \
     -a -f "$INSTALLED/platforms/qwindows.dll" -a -f "$INSTALLED/help/main.html"
 msi_check "no Start-menu shortcut" test -n "$(find "$C" -iname Vantrel.lnk | head -1)"
 
 # One update through the installed program's window, with the program folder read-only.
-cp "$USERDIR/installed_update.exe" "$INSTALLED/"
-chmod -R a-w "$INSTALLED"
+cp "$USERDIR/installed_update.exe" "$INSTALLED/" || true
+chmod -R a-w "$INSTALLED" || true
 set +e
-timeout 300 uwine "C:\\Program Files\\Halcyra\\Vantrel\\installed_update.exe" \
+uwine "C:\\Program Files\\Halcyra\\Vantrel\\installed_update.exe" \
     "$HERE" "$HERE\\nobody" "Rotated 2!" >"$WORK/installed.out" 2>&1
 set -e
 tr -d '\r' <"$WORK/installed.out" | sed 's/^/    /'
 ROWS=$(cat "$C"/users/nobody/AppData/Local/Halcyra/Vantrel/_results*.csv 2>/dev/null | tr -d '\r' || true)
-msi_check "no results row in %LOCALAPPDATA%\\Halcyra\\Vantrel" \
-    test "$(echo "$ROWS" | tail -1)" = "$HERE,N/A,True,N/A,No Error:6"
+# Where the results go is what counts here: this prefix has no ALBD service (the update run on a
+# real service manager is the window's test above), so the row reports 1060 for it.
+msi_check "no results row for $HERE in %LOCALAPPDATA%\\Halcyra\\Vantrel" \
+    test "$(echo "$ROWS" | grep -c "^$HERE,N/A,False,")" -eq 1
 msi_check "a results file in the program folder" test -z "$(ls "$INSTALLED" | grep '_results')"
 
 # The installed Vantrel.exe opens its window on the display and ends cleanly when closed.
 set +e
-timeout 300 uwine "C:\\Program Files\\Halcyra\\Vantrel\\Vantrel.exe" >/dev/null 2>&1 &
+uwine "C:\\Program Files\\Halcyra\\Vantrel\\Vantrel.exe" >/dev/null 2>&1 &
 APP=$!
 shown=false
 i=0
@@ -298,16 +321,16 @@ if [ -n "${VANTREL_SCREENSHOT:-}" ] && $shown; then
     sleep 2
     xwd -root -display ":$DISPLAY_NO" -out "$VANTREL_SCREENSHOT" 2>/dev/null
 fi
-timeout 60 uwine taskkill /im Vantrel.exe >/dev/null 2>&1
+uwine taskkill /im Vantrel.exe >/dev/null 2>&1
 wait "$APP"
 closed=$?
 set -e
 msi_check "the installed Vantrel.exe showed no window" $shown
 msi_check "the installed Vantrel.exe ended with $closed after a close" test "$closed" -eq 0
 
-chmod -R u+w "$INSTALLED"
+chmod -R u+w "$INSTALLED" || true
 rm -f "$INSTALLED/installed_update.exe"
-msi_check "msiexec /x exited non-zero" timeout 300 uwine msiexec /x "$(basename "$MSI")" /qn
+msi_check "msiexec /x exited non-zero" uwine msiexec /x "$(basename "$MSI")" /qn
 msi_check "files left after the uninstall" test ! -e "$C/Program Files/Halcyra"
 msi_check "the shortcut left after the uninstall" test -z "$(find "$C" -iname Vantrel.lnk | head -1)"
 stage_end "the MSI"
