@@ -78,17 +78,19 @@ stage_end() { # prints the stage's figures and adds them to the total
     passed=0
     failed=0
 }
+count_totals() { # count_totals OK BAD EXIT NAME: adds a test program's own figures to the stage
+    if [ -z "$1" ] || [ -z "$2" ]; then
+        fail "$4: no totals (exit $3)"
+    else
+        passed=$((passed + $1))
+        failed=$((failed + $2))
+        [ "$3" -eq 0 ] || [ "$2" -gt 0 ] || fail "$4 exited $3"
+    fi
+}
 count_qtest() { # count_qtest OUTPUT EXIT NAME: a Qt Test program's totals
     totals=$(tr -d '\r' <"$1" | grep '^Totals:' | tail -1)
-    ok=$(echo "$totals" | sed -n 's/^Totals: \([0-9]*\) passed.*/\1/p')
-    bad=$(echo "$totals" | sed -n 's/.* \([0-9]*\) failed.*/\1/p')
-    if [ -z "$ok" ] || [ -z "$bad" ]; then
-        fail "$3: no totals (exit $2)"
-    else
-        passed=$((passed + ok))
-        failed=$((failed + bad))
-        [ "$2" -eq 0 ] || [ "$bad" -gt 0 ] || fail "$3 exited $2"
-    fi
+    count_totals "$(echo "$totals" | sed -n 's/^Totals: \([0-9]*\) passed.*/\1/p')" \
+        "$(echo "$totals" | sed -n 's/.* \([0-9]*\) failed.*/\1/p')" "$2" "$3"
 }
 
 # --- The conformance suite against Wine's service manager, registry and LSA.
@@ -101,15 +103,8 @@ if [ -f "$SUITE" ]; then
     set -e
     tr -d '\r' <"$WORK/suite.out"
     summary=$(tr -d '\r' <"$WORK/suite.out" | grep '^\[doctest\] test cases:' | tail -1)
-    ok=$(echo "$summary" | sed -n 's/.*| *\([0-9]*\) passed.*/\1/p')
-    bad=$(echo "$summary" | sed -n 's/.*| *\([0-9]*\) failed.*/\1/p')
-    if [ -z "$ok" ] || [ -z "$bad" ]; then
-        fail "conformance suite: no summary (exit $code)"
-    else
-        passed=$((passed + ok))
-        failed=$((failed + bad))
-        [ "$code" -eq 0 ] || [ "$bad" -gt 0 ] || fail "conformance suite exited $code"
-    fi
+    count_totals "$(echo "$summary" | sed -n 's/.*| *\([0-9]*\) passed.*/\1/p')" \
+        "$(echo "$summary" | sed -n 's/.*| *\([0-9]*\) failed.*/\1/p')" "$code" "conformance suite"
 else
     fail "conformance suite: $SUITE was not built"
 fi
