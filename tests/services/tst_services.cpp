@@ -527,7 +527,7 @@ class TestServices : public QObject {
     }
 
     // Names are trimmed; the password is stored as typed, its blanks being part of it.
-    void changePasswordStoresTrimmedAccount() {
+    void changePasswordTrimsAccountKeepsPassword() {
         std::string text = "before";
         QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", " N3w!pass  ", text, false));
         QCOMPARE(text, std::string("No Error:6"));
