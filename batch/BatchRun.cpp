@@ -213,8 +213,8 @@ bool Run::accountAccepted() {
     }
     if (code == platform::err::NoLogonServers) {
         return host_.goOn(RunQuestion::UncheckedPassword,
-                          "The domain controller of " + domainShown +
-                              " cannot be reached (Windows error " + number + "), so the password of " + account +
+                          "The domain controller of " + domainShown + " cannot be reached (Windows error " +
+                              number + "), so the password of " + account +
                               " could not be checked.\r\nGo on without the check?");
     }
     dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,

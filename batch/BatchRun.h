@@ -64,6 +64,9 @@ class BatchHost {
     virtual void progressLine(const std::string& line) = 0;
     virtual void progressText(const std::string& line) { progressLine(line); }
     virtual void yield() = 0;
+    // Where the run is, e.g. "Machine 3 of 40, 2 in flight" (in flight only with several at
+    // once); given when a machine starts and, with several at once, when one ends.
+    virtual void runPosition(const std::string& text) { (void)text; }
     // Hourglass and progress window on; off again.
     virtual void beginBusy(const std::string& progressText) = 0;
     virtual void endBusy() = 0;

@@ -2,10 +2,10 @@
 // run's setting, how many machines at once.
 #include "batch/BatchRun.h"
 #include "batch/RunAndWait.h"
+#include "batch/RunSettings.h"
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
-#include "batch/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -37,18 +37,8 @@ class WindowBatchHost : public vantrel::BatchHost {
     std::string clientText(int index) override { return w_.clients->text(index).toStdString(); }
     void highlightClient(int index, const std::string& machine) override {
         // The list may have changed while Osprel ran: highlight the machine where it is now.
-        const QString name = QString::fromStdString(machine);
-        const int count = w_.clients->count();
-        if (index < count && w_.clients->text(index) == name) {
-            w_.clients->setCurrent(index);
-            return;
-        }
-        for (int i = 0; i < count; ++i) {
-            if (w_.clients->text(i) == name) {
-                w_.clients->setCurrent(i);
-                return;
-            }
-        }
+        const int now = w_.clients->find(index, QString::fromStdString(machine));
+        if (now >= 0) w_.clients->setCurrent(now);
     }
 
     bool grantLogonRight() override { return w_.cbEnableLogonAsService->isChecked(); }
@@ -63,6 +53,9 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.progress()->progressLbl->setText(QString::fromStdString(line));
     }
     void yield() override { vantrel::yieldEvents(); }
+    void runPosition(const std::string& text) override {
+        w_.progress()->set_position(QString::fromStdString(text));
+    }
     void beginBusy(const std::string& progressText) override {
         w_.setCursor(Qt::WaitCursor);
         w_.progress()->start_progress(QString::fromStdString(progressText));

@@ -65,6 +65,13 @@ class tst_BatchRun : public QObject {
     vantrel::ScriptedDialogs boxes;
     std::unique_ptr<frmMain> w;
     QStringList progressTexts; // every label the progress window showed at a yield
+    QStringList positions;     // "Machine n of N", at a yield or a highlight
+
+    void notePosition() {
+        if (!w || !w->hasProgress() || !w->progress()->positionLbl->isVisible()) return;
+        const QString text = w->progress()->positionLbl->text();
+        if (positions.isEmpty() || positions.last() != text) positions << text;
+    }
 
     QJsonObject dumped(const QString& name) {
         const auto doc =
@@ -127,12 +134,14 @@ class tst_BatchRun : public QObject {
     void prepare(const QString& json) {
         boxes.clear();
         progressTexts.clear();
+        positions.clear();
         vantrel::setProgramDirectory(progDir.toStdString());
         for (const auto& f : resultsFiles())
             QFile::remove(progDir + "/" + f);
         platform::sim::loadNetwork(db.toStdString(), json.toStdString());
         vantrel::setMachinesAtOnce(1);
         w = simtest::openMainWindow();
+        connect(w->clients, &vantrel::ClientList::currentSet, this, [this] { notePosition(); });
     }
 
   private slots:
@@ -155,6 +164,7 @@ class tst_BatchRun : public QObject {
             if (w && w->hasProgress()) {
                 const QString label = w->progress()->progressLbl->text();
                 if (progressTexts.isEmpty() || progressTexts.last() != label) progressTexts << label;
+                notePosition();
             }
             QCoreApplication::processEvents();
         });
@@ -295,8 +305,8 @@ class tst_BatchRun : public QObject {
         const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
         QCOMPARE(rows.size(), 3);
         QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
-        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " + Account +
-                                                     " (the machine name holds a NUL character)"));
+        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " +
+                                                   Account + " (the machine name holds a NUL character)"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
@@ -585,7 +595,8 @@ class tst_BatchRun : public QObject {
     }
 
     // Whatever the user does to the list during the run: each finished machine's line is on
-    // disk already, a second click starts nothing, and only entries ticked at their turn run.
+    // disk already, a second click starts nothing, and only entries ticked at their turn run;
+    // the progress window counts them.
     void listChangedDuringRun() {
         fill({"WS001", "WS002"});
         fill({"WS003"}, false);
@@ -618,6 +629,9 @@ class tst_BatchRun : public QObject {
         QCOMPARE(all.count('\n'), 6);
         const QString text = w->textMsg->toPlainText();
         QVERIFY(!text.contains("WS002") && !text.contains("WS004"));
+        // N follows the list once its length has changed.
+        QCOMPARE(positions, (QStringList{"Machine 1 of 4", "Machine 2 of 5", "Machine 3 of 5",
+                                         "Machine 4 of 5", "Machine 5 of 5"}));
         QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
         QCOMPARE(service("WS004").value("account").toString(), QString());
         QCOMPARE(boxes.shown.size(), size_t(1));
@@ -942,6 +956,18 @@ class tst_BatchRun : public QObject {
             QCOMPARE(pane.filter("could not be granted to CORP\\svc_new (Osprel exit status 1)").size(), 3);
             QVERIFY(all.contains("WS101,True,True,True,No Error:4\r\n"));
         }
+
+        // Where the run was, machine by machine; with several at once, how many were in flight.
+        const QRegularExpression position(atOnce == 1 ? "^Machine (\\d) of 5$"
+                                                      : "^Machine (\\d) of 5, (\\d) in flight$");
+        for (int i = 0; i < positions.size(); ++i) {
+            const auto match = position.match(positions[i]);
+            QVERIFY2(match.hasMatch(), qPrintable(positions[i]));
+            if (atOnce == 1) QCOMPARE(match.captured(1).toInt(), i + 1);
+        }
+        QVERIFY(!positions.isEmpty());
+        // Machines held at their change were started: they count, though not tried.
+        QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 5 : 5 - notTried);
     }
 
     // Several at once does what one at a time does: the same rows, the same pane lines, the
@@ -983,6 +1009,17 @@ class tst_BatchRun : public QObject {
                 QVERIFY(!w->progress()->isVisible());
                 results = readAll(resultsPath());
                 pane = w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts);
+                int most = 0;
+                for (int i = 0; i < positions.size(); ++i) {
+                    const auto match =
+                        QRegularExpression("^Machine (\\d+) of 18(, (\\d) in flight)?$").match(positions[i]);
+                    QVERIFY2(match.hasMatch() && match.hasCaptured(2) == (run == 1),
+                             qPrintable(positions[i]));
+                    if (run == 0) QCOMPARE(match.captured(1).toInt(), i + 1);
+                    most = std::max(most, match.captured(3).toInt());
+                }
+                QVERIFY(!positions.isEmpty() && positions.last().startsWith("Machine 18 of 18"));
+                if (run == 1) QVERIFY(most > 1 && most <= atOnce);
             } else {
                 const QString path = consoleDir + "/" + QString::number(atOnce) + ".csv";
                 const ConsoleRun console =
