@@ -4,6 +4,7 @@
 #include "batch/RunAndWait.h"
 #include "batch/RunSettings.h"
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "shell/frmMain.h"
@@ -57,6 +58,7 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.progress()->set_position(QString::fromStdString(text));
     }
     void beginBusy(const std::string& progressText) override {
+        w_.runMarks->clear(); // the last run's marks go as the next starts
         w_.setCursor(Qt::WaitCursor);
         w_.progress()->start_progress(QString::fromStdString(progressText));
         w_.progress()->offer_stop();
@@ -64,6 +66,16 @@ class WindowBatchHost : public vantrel::BatchHost {
     void endBusy() override {
         w_.progress()->stop_progress();
         w_.unsetCursor();
+    }
+
+    void machinesEnded(const std::vector<vantrel::MachineEnd>& ends) override {
+        using How = vantrel::MachineEnd::How;
+        for (const vantrel::MachineEnd& end : ends) {
+            if (end.how == How::Done) continue;
+            const int now = w_.clients->find(end.index, QString::fromStdString(end.machine));
+            w_.runMarks->mark(now, end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
+                                                          : vantrel::RunMarks::Mark::NotTried);
+        }
     }
 
     vantrel::OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) override {

@@ -3,6 +3,7 @@
 #include "batch/ResultsFile.h"
 #include "batch/RunSettings.h"
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
@@ -71,6 +72,17 @@ class tst_BatchRun : public QObject {
         if (!w || !w->hasProgress() || !w->progress()->positionLbl->isVisible()) return;
         const QString text = w->progress()->positionLbl->text();
         if (positions.isEmpty() || positions.last() != text) positions << text;
+    }
+    // The run's marks, one letter an entry: F failed, N not tried, - none.
+    QString marks() {
+        QString out;
+        for (int i = 0; i < w->clients->count(); ++i) {
+            const auto mark = w->runMarks->markAt(i);
+            out += mark == vantrel::RunMarks::Mark::Failed     ? 'F'
+                   : mark == vantrel::RunMarks::Mark::NotTried ? 'N'
+                                                               : '-';
+        }
+        return out;
     }
 
     QJsonObject dumped(const QString& name) {
@@ -968,6 +980,30 @@ class tst_BatchRun : public QObject {
         QVERIFY(!positions.isEmpty());
         // Machines held at their change were started: they count, though not tried.
         QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 5 : 5 - notTried);
+
+        // The list marks the machines that failed and those not tried until the next run, which
+        // "Tick Only Failed Machines" makes a retry of exactly the failed ones.
+        QString expected(5, '-');
+        for (const QByteArray& row : all.split('\n'))
+            if (row.startsWith("WS10") && !row.contains("No Error:4"))
+                expected[row.mid(4, 1).toInt() - 1] = row.contains("Not tried") ? 'N' : 'F';
+        QCOMPARE(marks(), expected);
+        QVERIFY(expected.contains('F'));
+        w->TickOnlyFailed->trigger();
+        QStringList retried, marksDuring;
+        for (int i = 0; i < 5; ++i)
+            if (w->clients->ticked(i)) retried << w->clients->text(i);
+        QCOMPARE(retried.size(), expected.count('F'));
+        connect(w->clients, &vantrel::ClientList::currentSet, this, [&] { marksDuring << marks(); });
+        execute();
+        QVERIFY(!marksDuring.isEmpty());
+        QCOMPARE(marksDuring.filter(QRegularExpression("[FN]")), QStringList());
+        QStringList rows;
+        for (const QByteArray& row : readAll(resultsPath(1)).split('\n'))
+            if (row.startsWith("WS10")) rows << row.left(5);
+        rows.sort();
+        QCOMPARE(rows, retried);
+        QVERIFY(marks().contains('F'));
     }
 
     // Several at once does what one at a time does: the same rows, the same pane lines, the
@@ -985,6 +1021,7 @@ class tst_BatchRun : public QObject {
         QList<QByteArray> rows[3];
         QStringList lines[3];
         std::string dump[3];
+        QString marked[2];
         QStringList names = {"WS001", "WS002", "WS003", "WS004", "WS005", "WS006"};
         for (int i = 1; i <= 8; ++i)
             names << QString("WS%1").arg(100 + i);
@@ -1009,6 +1046,7 @@ class tst_BatchRun : public QObject {
                 QVERIFY(!w->progress()->isVisible());
                 results = readAll(resultsPath());
                 pane = w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts);
+                marked[run] = marks();
                 int most = 0;
                 for (int i = 0; i < positions.size(); ++i) {
                     const auto match =
@@ -1045,6 +1083,8 @@ class tst_BatchRun : public QObject {
             dump[run] = platform::sim::dumpNetwork(db.toStdString());
         }
         QCOMPARE(rows[0].size(), 19);
+        QCOMPARE(marked[0], "--FFF-------------");
+        QCOMPARE(marked[1], marked[0]);
         QCOMPARE(rows[1], rows[0]);
         QCOMPARE(lines[1], lines[0]);
         QCOMPARE(dump[1], dump[0]);
