@@ -154,6 +154,14 @@ BatchReport Run::execute() {
             report_.notTried += !o.notTried.empty();
             report_.failed += o.notTried.empty() && o.failed;
         }
+        std::vector<MachineEnd> ends;
+        ends.reserve(outcomes.size());
+        for (const MachineOutcome& o : outcomes)
+            ends.push_back({o.index, o.machine,
+                            !o.notTried.empty() ? MachineEnd::How::NotTried
+                            : o.failed          ? MachineEnd::How::Failed
+                                                : MachineEnd::How::Done});
+        host_.machinesEnded(ends);
         if (halted > 0)
             host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
                            " left untouched");
@@ -213,8 +221,8 @@ bool Run::accountAccepted() {
     }
     if (code == platform::err::NoLogonServers) {
         return host_.goOn(RunQuestion::UncheckedPassword,
-                          "The domain controller of " + domainShown +
-                              " cannot be reached (Windows error " + number + "), so the password of " + account +
+                          "The domain controller of " + domainShown + " cannot be reached (Windows error " +
+                              number + "), so the password of " + account +
                               " could not be checked.\r\nGo on without the check?");
     }
     dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,

@@ -8,6 +8,7 @@
 #include "batch/RunAndWait.h"
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -28,6 +29,14 @@ struct ResultsTarget {
 enum class RunQuestion {
     UncheckedPassword, // the domain controller cannot be reached to check the password
     AfterLogonFailure, // the service did not start with the new account: go on with the others?
+};
+
+// How a ticked entry's turn ended, for the front end's list.
+struct MachineEnd {
+    enum class How { Done, Failed, NotTried };
+    int index = -1; // the entry's place when the run took it; the list may have changed since
+    std::string machine;
+    How how = How::Done;
 };
 
 struct BatchInputs {
@@ -64,6 +73,9 @@ class BatchHost {
     virtual void progressLine(const std::string& line) = 0;
     virtual void progressText(const std::string& line) { progressLine(line); }
     virtual void yield() = 0;
+    // Where the run is, e.g. "Machine 3 of 40, 2 in flight" (in flight only with several at
+    // once); given when a machine starts and, with several at once, when one ends.
+    virtual void runPosition(const std::string& text) { (void)text; }
     // Hourglass and progress window on; off again.
     virtual void beginBusy(const std::string& progressText) = 0;
     virtual void endBusy() = 0;
@@ -76,6 +88,9 @@ class BatchHost {
     virtual bool goOn(RunQuestion question, const std::string& text);
     // The window's rule by default: the results folder, the dated name, numbered when taken.
     virtual ResultsTarget resultsTarget();
+    // Every ticked entry's end, in list order, once the run is over and before its closing
+    // lines and boxes.
+    virtual void machinesEnded(const std::vector<MachineEnd>& ends) { (void)ends; }
     // The pane's last line, and the results file when the run saved one.
     virtual void summaryLine(const std::string& line, const std::string& resultsPath) {
         (void)resultsPath;

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -92,6 +93,8 @@ class Schedule::Gate : public ChangeGate {
 std::vector<MachineOutcome> Schedule::run(int atOnce) {
     Gate gate;
     outcomes_.clear();
+    started_ = taken_ = total_ = 0;
+    countedLength_ = -1;
     return atOnce == 1 ? oneAtATime(gate) : severalAtOnce(gate, atOnce);
 }
 
@@ -107,6 +110,7 @@ MachineOutcome Schedule::notTried(int index, const std::string& machine, const s
     outcome.index = index;
     outcome.machine = machine;
     outcome.notTried = why;
+    ++taken_;
     if (in_.action == "update") results_.write(notTriedRow(machine, why));
     return outcome;
 }
@@ -116,6 +120,21 @@ int Schedule::tickedFrom(int index) {
     for (int i = index; i < host_.clientCount(); ++i)
         if (host_.clientTicked(i)) ++count;
     return count;
+}
+
+// N is what was passed plus the entries ticked from `next` on. Those are counted again only
+// when the list's length has changed: a count at every machine would walk the whole list each
+// time. A tick changed during the run therefore shows in N once the list's length changes.
+void Schedule::showPosition(int next, std::optional<int> inFlight) {
+    const int length = host_.clientCount();
+    if (length != countedLength_) {
+        countedLength_ = length;
+        total_ = taken_ + tickedFrom(next);
+    }
+    std::string text =
+        "Machine " + std::to_string(started_) + " of " + std::to_string(std::max(total_, taken_));
+    if (inFlight) text += ", " + std::to_string(*inFlight) + " in flight";
+    host_.runPosition(text);
 }
 
 std::vector<MachineOutcome> Schedule::oneAtATime(Gate& gate) {
@@ -128,6 +147,9 @@ std::vector<MachineOutcome> Schedule::oneAtATime(Gate& gate) {
             outcomes_.push_back(notTried(i, machine, gate.halted() ? HaltedText : RunStoppedText));
             continue;
         }
+        ++started_;
+        ++taken_;
+        showPosition(i + 1, std::nullopt);
         settle(gate, Sequence(host_, in_, wait_, results_, gate, false).run(i, machine), i + 1, 0);
     }
     return std::move(outcomes_);
@@ -162,6 +184,7 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
     auto pump = [&](int nextIndex) {
         if (finished.empty() && !workerBoxes.waiting()) wake.exec();
         workerBoxes.serve();
+        const bool ended = !finished.empty();
         while (!finished.empty()) {
             const MachineOutcome outcome = finished.front();
             finished.pop_front();
@@ -171,6 +194,7 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
             if (outcome.proved) proved = true;
             settle(gate, outcome, nextIndex, gate.inFlightBeforeChange());
         }
+        if (ended) showPosition(nextIndex, static_cast<int>(inFlight.size()));
         // A fault may have cut short the machine that raised the halt: nobody will ask, and the
         // machines it holds must not wait for ever.
         if (!fault.empty() && gate.asking()) gate.answer(false);
@@ -206,6 +230,9 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
             const int index = next;
             inFlight.emplace(index, machineKey(machine));
             gate.started(index);
+            ++started_;
+            ++taken_;
+            showPosition(index + 1, static_cast<int>(inFlight.size()));
             threads.run([&, index, machine] {
                 setThreadDialogs(&workerBoxes);
                 WorkerHost host(host_, &context);

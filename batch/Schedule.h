@@ -5,6 +5,7 @@
 #include "batch/Sequence.h"
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace vantrel {
@@ -32,6 +33,8 @@ class Schedule {
     // A ticked entry that will not be started: its row and its outcome.
     MachineOutcome notTried(int index, const std::string& machine, const std::string& why);
     int tickedFrom(int index);
+    // "Machine n of N" to the host; `inFlight` with several at once.
+    void showPosition(int next, std::optional<int> inFlight);
 
     BatchHost& host_;
     const BatchInputs& in_;
@@ -39,6 +42,10 @@ class Schedule {
     Results& results_;
     LogonQuestion askGoOn_;
     std::vector<MachineOutcome> outcomes_;
+    int started_ = 0;        // machines whose sequence began
+    int taken_ = 0;          // ticked entries passed: started, or not tried
+    int total_ = 0;          // N, as last counted
+    int countedLength_ = -1; // the list's length when N was counted
 };
 
 // The name a machine entry stands for: blanks and a leading "\\" dropped, letter case folded.

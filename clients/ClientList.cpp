@@ -43,6 +43,13 @@ void ClientList::setTicked(int index, bool ticked) {
     if (auto* item = list_->item(index)) item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
 }
 
+int ClientList::find(int index, const QString& name) const {
+    if (index >= 0 && index < count() && text(index) == name) return index;
+    for (int i = 0; i < count(); ++i)
+        if (text(i) == name) return i;
+    return -1;
+}
+
 int ClientList::current() const {
     // The highlighted entry: Qt may keep a current row without selecting it (after a removal,
     // or when the list takes the focus), which shows no highlight and so is no current entry.

@@ -24,6 +24,9 @@ class ClientList : public QObject, public ClientNames {
     QString text(int index) const override;
     bool ticked(int index) const;
     void setTicked(int index, bool ticked);
+    // Where the entry that was `name` at `index` is now: there when it still holds that name,
+    // else the first entry that does; -1 when none does.
+    int find(int index, const QString& name) const;
     int current() const; // -1 when no entry is highlighted
     void setCurrent(int index);
     // Appends a name exactly as given. False (and nothing changes) when the list is full.

@@ -6,6 +6,7 @@
 
 #include "Version.h"
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/Dialogs.h"
 #include "shell/FormKit.h"
 #include "shell/ShellWidgets.h"
@@ -125,6 +126,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setFixedSize(sizeHint());
 
     clients = new vantrel::ClientList(clientList, clientsFoundLbl, this);
+    runMarks = new vantrel::RunMarks(clients, this);
 
     connectShell();
     connectClients();
@@ -354,6 +356,13 @@ void frmMain::buildMenus() {
     sep2->setObjectName(QStringLiteral("sep2"));
     About = help->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
+
+    // The client list's context menu (the menu key opens it too).
+    TickOnlyFailed = new QAction(QStringLiteral("Tick &Only Failed Machines"), clientList);
+    TickOnlyFailed->setObjectName(QStringLiteral("TickOnlyFailed"));
+    TickOnlyFailed->setEnabled(false); // until a run leaves failed marks
+    clientList->addAction(TickOnlyFailed);
+    clientList->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void frmMain::setTabOrder() {

@@ -20,7 +20,8 @@ class QToolButton;
 
 namespace vantrel {
 class ClientList;
-}
+class RunMarks;
+} // namespace vantrel
 class frmProgress;
 class frmQuery;
 class frmAbout;
@@ -28,7 +29,7 @@ class frmGettingHelp;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -92,9 +93,13 @@ public:
     QAction* Content = nullptr;
     QAction* sep2 = nullptr;
     QAction* About = nullptr;
+    // the client list's context menu
+    QAction* TickOnlyFailed = nullptr;
 
     // The client list procedures (owns the duplicate index kept in step with clientList).
     vantrel::ClientList* clients = nullptr;
+    // What the last batch run left on the list: its failed machines and those it did not try.
+    vantrel::RunMarks* runMarks = nullptr;
 
     // ---- message pane (shell) ----
     void SetMsg(const QString& msg);
@@ -119,7 +124,7 @@ public:
     bool closeRequested() const { return closeRequested_; }
 
     class LongCommand {
-    public:
+      public:
         // Refused, it says so in the message pane: a click must not vanish without a word.
         explicit LongCommand(frmMain& w);
         ~LongCommand();
@@ -128,7 +133,7 @@ public:
         // False when another long command already runs: the caller returns at once.
         explicit operator bool() const { return acquired_; }
 
-    private:
+      private:
         frmMain& w_;
         bool acquired_;
     };
@@ -144,6 +149,7 @@ public:
     void butRefresh_Click();
     void selectAllBut_Click();
     void clearAllBut_Click();
+    void TickOnlyFailed_Click();
     void clientList_DblClick();
 
     // ---- find / remove and list fills (frmMain_search.cpp) ----
@@ -168,11 +174,11 @@ public:
     void GettingHelpFromHalcyra_Click();
     void logoImage_Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void setTabOrder();

@@ -2,10 +2,11 @@
 // run's setting, how many machines at once.
 #include "batch/BatchRun.h"
 #include "batch/RunAndWait.h"
+#include "batch/RunSettings.h"
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
-#include "batch/RunSettings.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -37,18 +38,8 @@ class WindowBatchHost : public vantrel::BatchHost {
     std::string clientText(int index) override { return w_.clients->text(index).toStdString(); }
     void highlightClient(int index, const std::string& machine) override {
         // The list may have changed while Osprel ran: highlight the machine where it is now.
-        const QString name = QString::fromStdString(machine);
-        const int count = w_.clients->count();
-        if (index < count && w_.clients->text(index) == name) {
-            w_.clients->setCurrent(index);
-            return;
-        }
-        for (int i = 0; i < count; ++i) {
-            if (w_.clients->text(i) == name) {
-                w_.clients->setCurrent(i);
-                return;
-            }
-        }
+        const int now = w_.clients->find(index, QString::fromStdString(machine));
+        if (now >= 0) w_.clients->setCurrent(now);
     }
 
     bool grantLogonRight() override { return w_.cbEnableLogonAsService->isChecked(); }
@@ -63,7 +54,11 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.progress()->progressLbl->setText(QString::fromStdString(line));
     }
     void yield() override { vantrel::yieldEvents(); }
+    void runPosition(const std::string& text) override {
+        w_.progress()->set_position(QString::fromStdString(text));
+    }
     void beginBusy(const std::string& progressText) override {
+        w_.runMarks->clear(); // the last run's marks go as the next starts
         w_.setCursor(Qt::WaitCursor);
         w_.progress()->start_progress(QString::fromStdString(progressText));
         w_.progress()->offer_stop();
@@ -71,6 +66,16 @@ class WindowBatchHost : public vantrel::BatchHost {
     void endBusy() override {
         w_.progress()->stop_progress();
         w_.unsetCursor();
+    }
+
+    void machinesEnded(const std::vector<vantrel::MachineEnd>& ends) override {
+        using How = vantrel::MachineEnd::How;
+        for (const vantrel::MachineEnd& end : ends) {
+            if (end.how == How::Done) continue;
+            const int now = w_.clients->find(end.index, QString::fromStdString(end.machine));
+            w_.runMarks->mark(now, end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
+                                                          : vantrel::RunMarks::Mark::NotTried);
+        }
     }
 
     vantrel::OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) override {

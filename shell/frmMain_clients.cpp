@@ -1,11 +1,13 @@
-// The client list commands: add, delete, refresh, tick all / none, the delete button's
-// tooltip and the double-click service query.
+// The client list commands: add, delete, refresh, tick all / none, tick only the machines the
+// last run failed on, the delete button's tooltip and the double-click service query.
 #include "shell/frmMain.h"
 
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/Dialogs.h"
 #include "services/modServices.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -36,6 +38,9 @@ void frmMain::connectClients() {
     connect(butRefresh, &QPushButton::clicked, this, [this] { butRefresh_Click(); });
     connect(selectAllBut, &QPushButton::clicked, this, [this] { selectAllBut_Click(); });
     connect(clearAllBut, &QPushButton::clicked, this, [this] { clearAllBut_Click(); });
+    connect(TickOnlyFailed, &QAction::triggered, this, [this] { TickOnlyFailed_Click(); });
+    connect(runMarks, &vantrel::RunMarks::changed, this,
+            [this] { TickOnlyFailed->setEnabled(runMarks->anyFailed()); });
     // The tooltip follows the highlighted entry however it moves: a click, the keyboard, a
     // command, or the entry's removal.
     const auto follow = [this] { updateDeleteTooltip(*this); };
@@ -90,6 +95,10 @@ void frmMain::selectAllBut_Click() {
 
 void frmMain::clearAllBut_Click() {
     clients->SetAllTicks(false);
+}
+
+void frmMain::TickOnlyFailed_Click() {
+    runMarks->tickOnlyFailed();
 }
 
 void frmMain::clientList_DblClick() {

@@ -79,6 +79,12 @@ void frmProgress::buildControls() {
     stopBut->hide();
     connect(stopBut, &QPushButton::clicked, this, [this] { stopBut_Click(); });
 
+    positionLbl = new QLabel(this);
+    positionLbl->setObjectName(QStringLiteral("positionLbl"));
+    place(positionLbl, 720, 1215, 3000, 375);
+    positionLbl->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    positionLbl->hide();
+
     progressTimer = new QTimer(this);
     progressTimer->setObjectName(QStringLiteral("progressTimer"));
     progressTimer->setInterval(TickInterval);
@@ -103,6 +109,11 @@ void frmProgress::set_msg(const QString& msg) {
     vantrel::yieldEvents();
 }
 
+void frmProgress::set_position(const QString& text) {
+    positionLbl->setText(text);
+    positionLbl->show();
+}
+
 void frmProgress::stop_progress() {
     showStop(false);
     hide();
@@ -122,6 +133,9 @@ void frmProgress::offer_stop() {
 
 void frmProgress::showStop(bool shown) {
     stopRequested_ = false;
+    // The position belongs to the command that offered Stop.
+    positionLbl->clear();
+    positionLbl->hide();
     stopBut->setEnabled(true);
     stopBut->setText(QStringLiteral("Stop"));
     stopBut->setVisible(shown);

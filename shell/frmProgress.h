@@ -19,11 +19,14 @@ class frmProgress : public QWidget {
     QTimer* progressTimer = nullptr;
     QLabel* Image1 = nullptr;
     QPushButton* stopBut = nullptr; // shown only for a command that can be stopped
+    QLabel* positionLbl = nullptr;  // where a run over machines is, beside Stop
 
     // Shows the window (not modal) and starts the bar; a non-empty msg replaces the label.
     void start_progress(const QString& msg = QString());
     // Replaces the label, then lets every pending event run.
     void set_msg(const QString& msg);
+    // Shows where a run over machines is ("Machine 3 of 40"), until the command ends.
+    void set_position(const QString& text);
     // Hides the window, stops the bar and shows it empty; the tick counter is kept.
     void stop_progress();
 

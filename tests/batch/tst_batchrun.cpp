@@ -3,6 +3,7 @@
 #include "batch/ResultsFile.h"
 #include "batch/RunSettings.h"
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
@@ -65,6 +66,24 @@ class tst_BatchRun : public QObject {
     vantrel::ScriptedDialogs boxes;
     std::unique_ptr<frmMain> w;
     QStringList progressTexts; // every label the progress window showed at a yield
+    QStringList positions;     // "Machine n of N", at a yield or a highlight
+
+    void notePosition() {
+        if (!w || !w->hasProgress() || !w->progress()->positionLbl->isVisible()) return;
+        const QString text = w->progress()->positionLbl->text();
+        if (positions.isEmpty() || positions.last() != text) positions << text;
+    }
+    // The run's marks, one letter an entry: F failed, N not tried, - none.
+    QString marks() {
+        QString out;
+        for (int i = 0; i < w->clients->count(); ++i) {
+            const auto mark = w->runMarks->markAt(i);
+            out += mark == vantrel::RunMarks::Mark::Failed     ? 'F'
+                   : mark == vantrel::RunMarks::Mark::NotTried ? 'N'
+                                                               : '-';
+        }
+        return out;
+    }
 
     QJsonObject dumped(const QString& name) {
         const auto doc =
@@ -127,12 +146,14 @@ class tst_BatchRun : public QObject {
     void prepare(const QString& json) {
         boxes.clear();
         progressTexts.clear();
+        positions.clear();
         vantrel::setProgramDirectory(progDir.toStdString());
         for (const auto& f : resultsFiles())
             QFile::remove(progDir + "/" + f);
         platform::sim::loadNetwork(db.toStdString(), json.toStdString());
         vantrel::setMachinesAtOnce(1);
         w = simtest::openMainWindow();
+        connect(w->clients, &vantrel::ClientList::currentSet, this, [this] { notePosition(); });
     }
 
   private slots:
@@ -155,6 +176,7 @@ class tst_BatchRun : public QObject {
             if (w && w->hasProgress()) {
                 const QString label = w->progress()->progressLbl->text();
                 if (progressTexts.isEmpty() || progressTexts.last() != label) progressTexts << label;
+                notePosition();
             }
             QCoreApplication::processEvents();
         });
@@ -295,8 +317,8 @@ class tst_BatchRun : public QObject {
         const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
         QCOMPARE(rows.size(), 3);
         QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
-        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " + Account +
-                                                     " (the machine name holds a NUL character)"));
+        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " +
+                                                   Account + " (the machine name holds a NUL character)"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
@@ -585,7 +607,8 @@ class tst_BatchRun : public QObject {
     }
 
     // Whatever the user does to the list during the run: each finished machine's line is on
-    // disk already, a second click starts nothing, and only entries ticked at their turn run.
+    // disk already, a second click starts nothing, and only entries ticked at their turn run;
+    // the progress window counts them.
     void listChangedDuringRun() {
         fill({"WS001", "WS002"});
         fill({"WS003"}, false);
@@ -618,6 +641,9 @@ class tst_BatchRun : public QObject {
         QCOMPARE(all.count('\n'), 6);
         const QString text = w->textMsg->toPlainText();
         QVERIFY(!text.contains("WS002") && !text.contains("WS004"));
+        // N follows the list once its length has changed.
+        QCOMPARE(positions, (QStringList{"Machine 1 of 4", "Machine 2 of 5", "Machine 3 of 5",
+                                         "Machine 4 of 5", "Machine 5 of 5"}));
         QCOMPARE(service("WS002").value("account").toString(), "CORP\\svc_old");
         QCOMPARE(service("WS004").value("account").toString(), QString());
         QCOMPARE(boxes.shown.size(), size_t(1));
@@ -942,6 +968,42 @@ class tst_BatchRun : public QObject {
             QCOMPARE(pane.filter("could not be granted to CORP\\svc_new (Osprel exit status 1)").size(), 3);
             QVERIFY(all.contains("WS101,True,True,True,No Error:4\r\n"));
         }
+
+        // Where the run was, machine by machine; with several at once, how many were in flight.
+        const QRegularExpression position(atOnce == 1 ? "^Machine (\\d) of 5$"
+                                                      : "^Machine (\\d) of 5, (\\d) in flight$");
+        for (int i = 0; i < positions.size(); ++i) {
+            const auto match = position.match(positions[i]);
+            QVERIFY2(match.hasMatch(), qPrintable(positions[i]));
+            if (atOnce == 1) QCOMPARE(match.captured(1).toInt(), i + 1);
+        }
+        QVERIFY(!positions.isEmpty());
+        // Machines held at their change were started: they count, though not tried.
+        QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 5 : 5 - notTried);
+
+        // The list marks the machines that failed and those not tried until the next run, which
+        // "Tick Only Failed Machines" makes a retry of exactly the failed ones.
+        QString expected(5, '-');
+        for (const QByteArray& row : all.split('\n'))
+            if (row.startsWith("WS10") && !row.contains("No Error:4"))
+                expected[row.mid(4, 1).toInt() - 1] = row.contains("Not tried") ? 'N' : 'F';
+        QCOMPARE(marks(), expected);
+        QVERIFY(expected.contains('F'));
+        w->TickOnlyFailed->trigger();
+        QStringList retried, marksDuring;
+        for (int i = 0; i < 5; ++i)
+            if (w->clients->ticked(i)) retried << w->clients->text(i);
+        QCOMPARE(retried.size(), expected.count('F'));
+        connect(w->clients, &vantrel::ClientList::currentSet, this, [&] { marksDuring << marks(); });
+        execute();
+        QVERIFY(!marksDuring.isEmpty());
+        QCOMPARE(marksDuring.filter(QRegularExpression("[FN]")), QStringList());
+        QStringList rows;
+        for (const QByteArray& row : readAll(resultsPath(1)).split('\n'))
+            if (row.startsWith("WS10")) rows << row.left(5);
+        rows.sort();
+        QCOMPARE(rows, retried);
+        QVERIFY(marks().contains('F'));
     }
 
     // Several at once does what one at a time does: the same rows, the same pane lines, the
@@ -959,6 +1021,7 @@ class tst_BatchRun : public QObject {
         QList<QByteArray> rows[3];
         QStringList lines[3];
         std::string dump[3];
+        QString marked[2];
         QStringList names = {"WS001", "WS002", "WS003", "WS004", "WS005", "WS006"};
         for (int i = 1; i <= 8; ++i)
             names << QString("WS%1").arg(100 + i);
@@ -983,6 +1046,18 @@ class tst_BatchRun : public QObject {
                 QVERIFY(!w->progress()->isVisible());
                 results = readAll(resultsPath());
                 pane = w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts);
+                marked[run] = marks();
+                int most = 0;
+                for (int i = 0; i < positions.size(); ++i) {
+                    const auto match =
+                        QRegularExpression("^Machine (\\d+) of 18(, (\\d) in flight)?$").match(positions[i]);
+                    QVERIFY2(match.hasMatch() && match.hasCaptured(2) == (run == 1),
+                             qPrintable(positions[i]));
+                    if (run == 0) QCOMPARE(match.captured(1).toInt(), i + 1);
+                    most = std::max(most, match.captured(3).toInt());
+                }
+                QVERIFY(!positions.isEmpty() && positions.last().startsWith("Machine 18 of 18"));
+                if (run == 1) QVERIFY(most > 1 && most <= atOnce);
             } else {
                 const QString path = consoleDir + "/" + QString::number(atOnce) + ".csv";
                 const ConsoleRun console =
@@ -1008,6 +1083,8 @@ class tst_BatchRun : public QObject {
             dump[run] = platform::sim::dumpNetwork(db.toStdString());
         }
         QCOMPARE(rows[0].size(), 19);
+        QCOMPARE(marked[0], "--FFF-------------");
+        QCOMPARE(marked[1], marked[0]);
         QCOMPARE(rows[1], rows[0]);
         QCOMPARE(lines[1], lines[0]);
         QCOMPARE(dump[1], dump[0]);

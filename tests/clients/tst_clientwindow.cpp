@@ -1,5 +1,6 @@
 // The client list commands in the main window: what a person clicking them sees.
 #include "clients/ClientList.h"
+#include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/ClientFill.h"
 #include "common/Dialogs.h"
@@ -7,6 +8,8 @@
 #include "common/SimFixture.h"
 #include "shell/frmMain.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -210,6 +213,81 @@ class TestClientWindow : public QObject {
         clickEntry(1);
         QTest::mouseClick(w->butRefresh, Qt::LeftButton);
         QCOMPARE(w->butDeletedItem->toolTip(), QString("Click to delete a client"));
+    }
+
+    // The marks a run leaves: read out by a screen reader and shown in the tooltip, the entry's
+    // own text unchanged; "Tick Only Failed Machines" ticks exactly the failed entries. They
+    // last through ticks and untick, and go with any change to the entries.
+    void runMarksLastUntilTheListChanges_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("tick only failed") << "tick only failed" << true;
+        QTest::newRow("select all") << "select all" << true;
+        QTest::newRow("clear all") << "clear all" << true;
+        QTest::newRow("add") << "add" << false;
+        QTest::newRow("delete an unmarked entry") << "delete" << false;
+        QTest::newRow("refresh") << "refresh" << false;
+        QTest::newRow("rename") << "rename" << false;
+    }
+    void runMarksLastUntilTheListChanges() {
+        QFETCH(QString, change);
+        QFETCH(bool, kept);
+        fill({"WS1", "WS2", "OFF1", "WS3"}, {0, 1, 2});
+        QVERIFY(!w->TickOnlyFailed->isEnabled());
+        QCOMPARE(w->clientList->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QVERIFY(w->clientList->actions().contains(w->TickOnlyFailed));
+        w->runMarks->mark(3, RunMarks::Mark::NotTried);
+        QVERIFY(!w->TickOnlyFailed->isEnabled()); // nothing failed: it would untick everything
+        w->runMarks->mark(1, RunMarks::Mark::Failed);
+        w->runMarks->mark(2, RunMarks::Mark::Failed);
+        QVERIFY(w->TickOnlyFailed->isEnabled());
+        QCOMPARE(names(), (QStringList{"WS1", "WS2", "OFF1", "WS3"}));
+        QAccessibleInterface* entries = QAccessible::queryAccessibleInterface(w->clientList);
+        QVERIFY(entries);
+        auto readOut = [&](int row) {
+            for (int i = 0; i < entries->childCount(); ++i) {
+                const QString name = entries->child(i)->text(QAccessible::Name);
+                if (name.startsWith(list().text(row))) return name;
+            }
+            return QString();
+        };
+        QCOMPARE(readOut(0), "WS1");
+        QCOMPARE(readOut(1), "WS2, failed in the last run");
+        QCOMPARE(readOut(3), "WS3, not tried in the last run");
+        QCOMPARE(w->clientList->item(2)->toolTip(), "OFF1: failed in the last run");
+        QVERIFY(!w->clientList->item(1)->icon().isNull());
+        QVERIFY(w->clientList->item(0)->icon().isNull());
+        QVERIFY(w->clientList->item(1)->foreground() != w->clientList->item(0)->foreground());
+
+        if (change == "tick only failed") {
+            w->TickOnlyFailed->trigger();
+            for (int i = 0; i < 4; ++i)
+                QCOMPARE(list().ticked(i), i == 1 || i == 2);
+        } else if (change == "select all") {
+            QTest::mouseClick(w->selectAllBut, Qt::LeftButton);
+        } else if (change == "clear all") {
+            QTest::mouseClick(w->clearAllBut, Qt::LeftButton);
+        } else if (change == "add") {
+            boxes.inputs.push_back(std::string("WS4"));
+            QTest::mouseClick(w->butAddClient, Qt::LeftButton);
+        } else if (change == "delete") {
+            list().setCurrent(0);
+            QTest::mouseClick(w->butDeletedItem, Qt::LeftButton);
+        } else if (change == "refresh") {
+            QTest::mouseClick(w->butRefresh, Qt::LeftButton);
+        } else {
+            w->clientList->item(0)->setText("WS0");
+        }
+        QCOMPARE(w->runMarks->any(), kept);
+        QCOMPARE(w->TickOnlyFailed->isEnabled(), kept);
+        const int failedRow = change == "delete" ? 0 : 1;
+        if (list().count() > failedRow) {
+            QCOMPARE(w->runMarks->markAt(failedRow) == RunMarks::Mark::Failed, kept);
+            QCOMPARE(w->clientList->item(failedRow)->icon().isNull(), !kept);
+            QCOMPARE(w->clientList->item(failedRow)->toolTip().isEmpty(), !kept);
+            QCOMPARE(readOut(failedRow),
+                     kept ? list().text(failedRow) + ", failed in the last run" : list().text(failedRow));
+        }
     }
 
     void doubleClickTellsWhetherTheServiceRuns_data() {

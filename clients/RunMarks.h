@@ -1,0 +1,37 @@
+#pragma once
+// The marks a batch run leaves on the client list: the machines that failed and those it did
+// not try, each with an icon, a colour, and a tooltip and accessible text that say the same
+// (the entry's own text, which the next run uses, stays as it is). They stay until entries are
+// added, removed, renamed or emptied, or the next run starts.
+#include <QObject>
+
+namespace vantrel {
+
+class ClientList;
+
+class RunMarks : public QObject {
+    Q_OBJECT
+  public:
+    enum class Mark { None, Failed, NotTried };
+
+    RunMarks(ClientList* list, QObject* parent = nullptr);
+
+    void mark(int index, Mark mark);
+    Mark markAt(int index) const;
+    bool any() const { return any_; }
+    bool anyFailed() const { return anyFailed_; }
+    void clear();
+    // Ticks the failed entries and unticks every other one.
+    void tickOnlyFailed();
+
+  signals:
+    // A mark was set, or the marks went.
+    void changed();
+
+  private:
+    ClientList* list_;
+    bool any_ = false;
+    bool anyFailed_ = false;
+};
+
+} // namespace vantrel
