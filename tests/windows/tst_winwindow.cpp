@@ -2,11 +2,11 @@
 // scripts/test-windows.sh): the main window, the update run against the service manager and
 // the LSA with the real Osprel.exe, start and stop, the registry page, and the settings.
 // The service is the conformance suite's test service, registered here and removed again.
+#include "batch/RunSettings.h"
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
-#include "batch/RunSettings.h"
 #include "shell/frmQuery.h"
 
 #include <QCheckBox>
@@ -75,8 +75,8 @@ DWORD serviceState() {
     ServiceHandles h;
     SERVICE_STATUS_PROCESS st{};
     DWORD needed = 0;
-    if (!h.service ||
-        !QueryServiceStatusEx(h.service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof st, &needed))
+    if (!h.service || !QueryServiceStatusEx(h.service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st),
+                                            sizeof st, &needed))
         return 0;
     return st.dwCurrentState;
 }
@@ -215,13 +215,32 @@ class tst_WinWindow : public QObject {
     // Every control of the main window is there and shown, and a close ends the window.
     void windowOpensAndCloses() {
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        const char* controls[] = {"searchCriteriaCombo", "butAddClient", "butDeletedItem", "clientList",
-                                  "selectAllBut", "clearAllBut", "butRefresh", "removeSettingCombo",
-                                  "patternTxt", "removeBut", "textMsg", "sendMsgFrame", "msgTxt",
-                                  "sendMsgBut", "changeQueryMethodBut", "serviceInfoFrame",
-                                  "checkboxUseActiveDirectory", "cbEnableLogonAsService", "serviceNameCombo",
-                                  "actionTypeCombo", "serviceAccountTxt", "passwdTxt", "maskPwdCB",
-                                  "checkboxStopStartService", "checkboxWaitForService", "executeBut"};
+        const char* controls[] = {"searchCriteriaCombo",
+                                  "butAddClient",
+                                  "butDeletedItem",
+                                  "clientList",
+                                  "selectAllBut",
+                                  "clearAllBut",
+                                  "butRefresh",
+                                  "removeSettingCombo",
+                                  "patternTxt",
+                                  "removeBut",
+                                  "textMsg",
+                                  "sendMsgFrame",
+                                  "msgTxt",
+                                  "sendMsgBut",
+                                  "changeQueryMethodBut",
+                                  "serviceInfoFrame",
+                                  "checkboxUseActiveDirectory",
+                                  "cbEnableLogonAsService",
+                                  "serviceNameCombo",
+                                  "actionTypeCombo",
+                                  "serviceAccountTxt",
+                                  "passwdTxt",
+                                  "maskPwdCB",
+                                  "checkboxStopStartService",
+                                  "checkboxWaitForService",
+                                  "executeBut"};
         for (const char* name : controls) {
             auto* control = w->findChild<QWidget*>(name);
             QVERIFY2(control, name);
@@ -280,8 +299,9 @@ class tst_WinWindow : public QObject {
         // Windows answers 53 or 1722 by how far the name resolves; Wine gives 53.
         const QRegularExpression unread("NOSUCHMACHINE42:LicenseHost could not be read: error (53|1722)\r\n");
         QVERIFY2(summary.contains(unread), qPrintable(summary));
-        QVERIFY2(pane().contains(QRegularExpression(":>> FAILED <<: QUERY on NOSUCHMACHINE42: error (53|1722)")),
-                 qPrintable(pane()));
+        QVERIFY2(
+            pane().contains(QRegularExpression(":>> FAILED <<: QUERY on NOSUCHMACHINE42: error (53|1722)")),
+            qPrintable(pane()));
     }
 
     // The one stored setting lives in the registry, where an administrator can preset it.
@@ -292,8 +312,8 @@ class tst_WinWindow : public QObject {
         wchar_t text[16] = {};
         DWORD textSize = sizeof text;
         const wchar_t key[] = L"Software\\Halcyra\\Vantrel\\run";
-        if (RegGetValueW(HKEY_CURRENT_USER, key, L"machinesAtOnce", RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-            ERROR_SUCCESS) {
+        if (RegGetValueW(HKEY_CURRENT_USER, key, L"machinesAtOnce", RRF_RT_REG_DWORD, nullptr, &value,
+                         &size) != ERROR_SUCCESS) {
             QCOMPARE(RegGetValueW(HKEY_CURRENT_USER, key, L"machinesAtOnce", RRF_RT_REG_SZ, nullptr, text,
                                   &textSize),
                      LONG(ERROR_SUCCESS));
