@@ -86,11 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "stopping the sink loses or repeats lines");
 
     // The whole file: a leading UTF-8 byte-order mark is dropped, then each line is a name, as
-    // typed when it is well-formed UTF-8. (Other encodings are the reader's business.)
+    // typed when it is well-formed UTF-8. (Other encodings are the reader's business: UTF-16 is
+    // told by its mark or, without one, by its NULs.)
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) body.remove(0, 3);
     const QStringList names = vantrel::SplitHostLines(bytes);
-    if (!body.startsWith("\xFF\xFE") && !body.startsWith("\xFE\xFF")) {
+    if (!body.startsWith("\xFF\xFE") && !body.startsWith("\xFE\xFF") && !body.contains('\0')) {
         const std::vector<QByteArray> bodyLines = expectedLines(body);
         FUZZ_CHECK(std::size_t(names.size()) == bodyLines.size(), "SplitHostLines counts other lines");
         for (qsizetype i = 0; i < names.size(); ++i) {
