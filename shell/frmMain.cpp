@@ -143,7 +143,10 @@ frmMain::~frmMain() {
     delete query_.data();
     delete about_.data();
     delete gettingHelp_.data();
-    // The list empties itself as it goes, after controls its handlers use are gone.
+    // The list empties itself as it goes, after controls its handlers use are gone; so would
+    // the last run's marks, on a list widget already half destroyed.
+    delete runMarks;
+    runMarks = nullptr;
     clientList->disconnect(this);
     clientList->model()->disconnect(this);
     // QWidget's destructor closes the window, and the focus leaving an edit box makes controls
