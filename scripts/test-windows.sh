@@ -205,8 +205,9 @@ echo "== tst_winwindow (the main window on the Win32 backend)"
 winpath() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # Qt's DLLs load the compiler's run-time DLLs (the install step copies both beside the program).
 RUNTIME=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+QT_WINEPATH="$(winpath "$QT_WIN/bin");$(winpath "$RUNTIME");$(winpath /usr/x86_64-w64-mingw32/lib)"
 set +e
-WINEPATH="$(winpath "$QT_WIN/bin");$(winpath "$RUNTIME");$(winpath /usr/x86_64-w64-mingw32/lib)" \
+WINEPATH="$QT_WINEPATH" \
     QT_PLUGIN_PATH=$(winpath "$QT_WIN/plugins") \
     timeout 900 "$WINE" "$WIN/bin/tst_winwindow.exe" -platform offscreen -o "$WORK/window.out,txt" >/dev/null 2>&1
 code=$?
@@ -220,7 +221,7 @@ timeout 120 "$WINE" sc create VantrelRunTest binpath= \
     "\"$(winpath "$WIN/bin/conformance_service.exe")\" -start 200 -stop 200 -hint 2000" >/dev/null 2>&1 || true
 timeout 120 "$WINE" sc start VantrelRunTest >/dev/null 2>&1 || true
 set +e
-printf 'Rotated 3!\n' | WINEPATH="$(winpath "$QT_WIN/bin");$(winpath "$RUNTIME");$(winpath /usr/x86_64-w64-mingw32/lib)" \
+printf 'Rotated 3!\n' | WINEPATH="$QT_WINEPATH" \
     timeout 300 "$WINE" "$WIN/bin/vantrel-run.exe" update --service VantrelRunTest --account "$HERE\\$(id -un)" \
     --password-stdin --grant-right --restart --wait --results "$(winpath "$WORK/run.csv")" "$HERE" \
     >"$WORK/run.out" 2>&1
