@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace vantrel {
@@ -107,6 +108,7 @@ class Run {
     bool wait_ = false;
     int atOnce_ = 1;
     Results results_;
+    std::optional<RunLog> log_;
     bool passwordProved_ = false; // the domain accepted the account's password before the run
     BatchReport report_;
 };
@@ -130,6 +132,12 @@ BatchReport Run::execute() {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, "No clients in the Client list");
             return report_;
         }
+        // The log from the first line the run may write; the logon check's refusal included.
+        log_.emplace(host_.logTarget());
+        host_.setLog(&*log_);
+        host_.logLine(std::string(VANTREL_APP_TITLE " ") + VANTREL_VERSION_STRING + ": " + in_.action +
+                      " of service " + in_.service +
+                      (isUpdate ? " with account " + in_.account : std::string()));
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
         if (isUpdate) results_.open(host_.resultsTarget());
 
@@ -160,22 +168,29 @@ BatchReport Run::execute() {
             ends.push_back({o.index, o.machine,
                             !o.notTried.empty() ? MachineEnd::How::NotTried
                             : o.failed          ? MachineEnd::How::Failed
-                                                : MachineEnd::How::Done});
+                                                : MachineEnd::How::Done,
+                            !o.notTried.empty() ? o.notTried : o.reason});
         host_.machinesEnded(ends);
         if (halted > 0)
             host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
                            " left untouched");
         // A stop or a close saves the results as the end of a run does: every ticked machine
         // has its row.
+        host_.paneLine("Run log --> " + log_->path());
         std::string path;
         if (results_.isOpen()) {
             path = results_.close();
             host_.paneLine("Saved results to file --> " + path);
             dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
         }
-        host_.summaryLine(summaryLine(outcomes, isUpdate), path);
+        const std::string summary = summaryLine(outcomes, isUpdate);
+        host_.logLine(summary);
+        host_.summaryLine(summary, path);
+        if (const std::string error = log_->error(); !error.empty())
+            host_.showLine("The run log " + log_->path() + " is incomplete: " + error);
         host_.endBusy();
     } catch (const std::exception& e) {
+        host_.logLine(std::string("Error::") + e.what());
         results_.drop();
         showErrorBox(e.what(), "Could not load all components");
         report_.end = busy ? BatchReport::End::Faulted : BatchReport::End::Refused;
@@ -225,9 +240,10 @@ bool Run::accountAccepted() {
                               number + "), so the password of " + account +
                               " could not be checked.\r\nGo on without the check?");
     }
-    dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
-                      "The domain refused the logon of " + account + ": " + answer + " (Windows error " +
-                          number + ").\r\nNo machine was changed.");
+    const std::string refusal =
+        "The domain refused the logon of " + account + ": " + answer + " (Windows error " + number + ").";
+    host_.logLine(refusal + " No machine was changed.");
+    dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, refusal + "\r\nNo machine was changed.");
     return false;
 }
 
@@ -259,6 +275,11 @@ ResultsTarget BatchHost::resultsTarget() {
 }
 
 BatchReport runBatch(BatchHost& host) {
+    // The log is the run's own: it goes with the run, whichever way the run ends.
+    struct Unlog {
+        BatchHost& host;
+        ~Unlog() { host.setLog(nullptr); }
+    } unlog{host};
     return Run(host).execute();
 }
 

@@ -6,6 +6,7 @@
 // ever held. The host is only ever called on the window's thread: with several machines at
 // once, machine work runs on worker threads and its calls are handed over to that thread.
 #include "batch/RunAndWait.h"
+#include "batch/RunLog.h"
 
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct MachineEnd {
     int index = -1; // the entry's place when the run took it; the list may have changed since
     std::string machine;
     How how = How::Done;
+    std::string reason; // Failed: the failing step and why; NotTried: why not
 };
 
 struct BatchInputs {
@@ -67,15 +69,30 @@ class BatchHost {
     virtual bool useDirectory() = 0;
     virtual bool stopAndRestart() = 0;
 
-    // Outputs. progressLine also gives the event loop a turn; progressText only shows the
+    // Outputs. A pane line goes to the run log, when the run keeps one, and is shown
+    // (showLine). progressLine also gives the event loop a turn; progressText only shows the
     // line (for lines handed over from worker threads, which must not start a nested turn).
-    virtual void paneLine(const std::string& line) = 0;
+    void paneLine(const std::string& line) {
+        logLine(line);
+        showLine(line);
+    }
+    void logLine(const std::string& line) {
+        if (log_) log_->line(line);
+    }
+    // The run's log while it runs (not owned); nullptr for none.
+    void setLog(RunLog* log) { log_ = log; }
+    virtual void showLine(const std::string& line) = 0;
     virtual void progressLine(const std::string& line) = 0;
     virtual void progressText(const std::string& line) { progressLine(line); }
     virtual void yield() = 0;
     // Where the run is, e.g. "Machine 3 of 40, 2 in flight" (in flight only with several at
-    // once); given when a machine starts and, with several at once, when one ends.
-    virtual void runPosition(const std::string& text) { (void)text; }
+    // once), and its numbers n and N; given when a machine starts and, with several at once,
+    // when one ends.
+    virtual void runPosition(const std::string& text, int n, int total) {
+        (void)text;
+        (void)n;
+        (void)total;
+    }
     // Hourglass and progress window on; off again.
     virtual void beginBusy(const std::string& progressText) = 0;
     virtual void endBusy() = 0;
@@ -91,16 +108,21 @@ class BatchHost {
     // Every ticked entry's end, in list order, once the run is over and before its closing
     // lines and boxes.
     virtual void machinesEnded(const std::vector<MachineEnd>& ends) { (void)ends; }
-    // The pane's last line, and the results file when the run saved one.
+    // Where the run's log goes; by default the results folder, named by the clock.
+    virtual LogTarget logTarget() { return defaultLogTarget(); }
+    // The pane's last line (already in the log), and the results file when the run saved one.
     virtual void summaryLine(const std::string& line, const std::string& resultsPath) {
         (void)resultsPath;
-        paneLine(line);
+        showLine(line);
     }
 
     // True once the user has asked the run to stop (Stop, or a close of the window): no
     // further machine starts, and a machine in flight that has not reached its change yet is
     // left as it is; one past it finishes its sequence.
     virtual bool stopRequested() = 0;
+
+  private:
+    RunLog* log_ = nullptr;
 };
 
 // How a run ended, for a front end that answers for it (the console program's exit status).

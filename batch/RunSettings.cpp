@@ -13,9 +13,11 @@ namespace {
 
 const QString Key = QStringLiteral("run/machinesAtOnce");
 
+} // namespace
+
 // Windows keeps a program's settings in the registry (a key of HKEY_CURRENT_USER\Software named
 // after the maker and the program), where policies can preset them; elsewhere a text file.
-QSettings settingsFile() {
+QSettings programSettings() {
 #ifdef Q_OS_WIN
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral(VANTREL_MAKER),
                      QStringLiteral("Vantrel"));
@@ -23,8 +25,6 @@ QSettings settingsFile() {
     return QSettings(settingsFilePath(), QSettings::IniFormat);
 #endif
 }
-
-} // namespace
 
 QString settingsFilePath() {
 #ifdef Q_OS_WIN
@@ -37,12 +37,12 @@ QString settingsFilePath() {
 
 int machinesAtOnce() {
     bool ok = false;
-    const int stored = settingsFile().value(Key).toInt(&ok);
+    const int stored = programSettings().value(Key).toInt(&ok);
     return ok ? std::clamp(stored, MinMachinesAtOnce, MaxMachinesAtOnce) : MinMachinesAtOnce;
 }
 
 bool setMachinesAtOnce(int count) {
-    QSettings file = settingsFile();
+    QSettings file = programSettings();
     file.setValue(Key, std::clamp(count, MinMachinesAtOnce, MaxMachinesAtOnce));
     file.sync();
     return file.status() == QSettings::NoError;

@@ -131,10 +131,10 @@ void Schedule::showPosition(int next, std::optional<int> inFlight) {
         countedLength_ = length;
         total_ = taken_ + tickedFrom(next);
     }
-    std::string text =
-        "Machine " + std::to_string(started_) + " of " + std::to_string(std::max(total_, taken_));
+    const int total = std::max(total_, taken_);
+    std::string text = "Machine " + std::to_string(started_) + " of " + std::to_string(total);
     if (inFlight) text += ", " + std::to_string(*inFlight) + " in flight";
-    host_.runPosition(text);
+    host_.runPosition(text, started_, total);
 }
 
 std::vector<MachineOutcome> Schedule::oneAtATime(Gate& gate) {

@@ -44,6 +44,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     // Each machine's line carries its own outcome only.
     error_.clear();
     rowError_.clear();
+    reason_.clear();
     failed_ = false;
     MachineOutcome outcome;
     outcome.index = index;
@@ -58,6 +59,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     if (isBlankName(m)) {
         host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
         outcome.failed = true;
+        outcome.reason = "the machine name is empty";
         if (isUpdate) {
             r.updated = "False";
             r.error = BlankMachineText;
@@ -80,6 +82,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     if (in_.action == "start") outcome.failed = !start(m);
     if (in_.action == "stop") outcome.failed = !stop(m);
     if (isUpdate) update(r, outcome);
+    outcome.reason = reason_;
     return outcome;
 }
 
@@ -121,6 +124,7 @@ bool Sequence::start(const std::string& m) {
         host_.paneLine(m + ": started/restarted service");
     } else {
         host_.paneLine(m + Failed + " Could not start/restart service");
+        because("Start", error_);
         return false;
     }
     return true;
@@ -143,6 +147,7 @@ bool Sequence::stop(const std::string& m) {
         host_.paneLine(m + ": stopped service");
     } else {
         host_.paneLine(m + Failed + " Could not stop service");
+        because("Stop", error_);
         return false;
     }
     return true;
@@ -160,6 +165,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
         host_.paneLine(m + Failed + " unable to update service...");
         r.updated = "False";
         answered = !machineDidNotAnswer(error_);
+        because("Update", error_);
         failed("Update Failed: " + error_ + ";");
     }
 
@@ -190,6 +196,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
                 }
                 host_.paneLine(m + Failed + " unable to stop service...");
                 r.stopped = "False";
+                because("Stop", error_);
                 failed("Stop Failed: " + error_ + ";");
             }
         }
@@ -210,6 +217,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
                     outcome.logonFailed = true;
                     gate_.logonFailed();
                 }
+                because("Restart", error_);
                 failed("Restart Failed: " + error_);
             }
         }

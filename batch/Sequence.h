@@ -4,6 +4,7 @@
 // (several at once); only the host differs.
 #include "batch/BatchRun.h"
 #include "batch/ResultsFile.h"
+#include "services/modErrorCodes.h"
 
 #include <mutex>
 #include <optional>
@@ -57,6 +58,7 @@ struct MachineOutcome {
     bool restarted = false;
     bool proved = false;      // updated and running again: the new account works here
     bool logonFailed = false; // the restart failed with 1069 after the account was changed
+    std::string reason;       // a failed machine's first failing step and why, as a person reads it
     std::string fault;        // an unexpected fault on a worker thread, to be reported by the run
 };
 
@@ -99,6 +101,10 @@ class Sequence {
         rowError_ = text;
         failed_ = true;
     }
+    // The first failing step is the machine's reason; what fails after it mostly follows from it.
+    void because(const char* step, const std::string& errorText) {
+        if (reason_.empty()) reason_ = std::string(step) + " failed: " + ServiceFailureReason(errorText);
+    }
 
     BatchHost& host_;
     const BatchInputs& in_;
@@ -108,6 +114,7 @@ class Sequence {
     const bool skipUnanswered_;
     std::string error_; // the text the service procedures leave
     std::string rowError_;
+    std::string reason_;
     bool failed_ = false;
 };
 

@@ -34,7 +34,7 @@ bool WorkerHost::useDirectory() {
 bool WorkerHost::stopAndRestart() {
     return onWindowThread(o_, [&] { return w_.stopAndRestart(); });
 }
-void WorkerHost::paneLine(const std::string& line) {
+void WorkerHost::showLine(const std::string& line) {
     onWindowThread(o_, [&] { w_.paneLine(line); });
 }
 void WorkerHost::progressLine(const std::string& line) {

@@ -80,7 +80,7 @@ class WorkerHost : public BatchHost {
     bool grantLogonRight() override;
     bool useDirectory() override;
     bool stopAndRestart() override;
-    void paneLine(const std::string& line) override;
+    void showLine(const std::string& line) override;
     void progressLine(const std::string& line) override;
     void yield() override {} // the window's thread keeps turning by itself
     void beginBusy(const std::string& text) override;

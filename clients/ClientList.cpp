@@ -23,6 +23,14 @@ ClientList::ClientList(QListWidget* list, QLabel* countLabel, QObject* parent)
     connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { rebuildIndex(); });
     connect(model_, &QAbstractItemModel::rowsMoved, this, [this] { rebuildIndex(); });
     rebuildIndex();
+    // The count follows the list through every change, a name typed in or deleted included.
+    // The model is read: the widget may be half destroyed when its model resets.
+    const auto follow = [this] {
+        if (countLabel_) countLabel_->setText(QString::number(model_->rowCount()));
+    };
+    connect(model_, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(model_, &QAbstractItemModel::modelReset, this, follow);
 }
 
 int ClientList::count() const {

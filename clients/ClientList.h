@@ -3,14 +3,15 @@
 // in step with every change, so the duplicate test never walks the list.
 #include "clients/ClientNames.h"
 
+#include <QLabel>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <string>
 #include <vector>
 
 class QAbstractItemModel;
-class QLabel;
 class QListWidget;
 
 namespace vantrel {
@@ -62,7 +63,7 @@ class ClientList : public QObject, public ClientNames {
 
     QListWidget* list_;
     QAbstractItemModel* model_;
-    QLabel* countLabel_;
+    QPointer<QLabel> countLabel_; // may go before the list when the window does
     QLabel* captionLabel_ = nullptr;
 
     DuplicateIndex index_;

@@ -32,12 +32,13 @@ RunMarks::RunMarks(ClientList* list, QObject* parent) : QObject(parent), list_(l
             });
 }
 
-void RunMarks::mark(int index, Mark mark) {
+void RunMarks::mark(int index, Mark mark, const QString& reason) {
     QListWidgetItem* item = list_->widget()->item(index);
     if (!item || mark == Mark::None) return;
     const bool failed = mark == Mark::Failed;
-    const QString said =
+    QString said =
         failed ? QStringLiteral("failed in the last run") : QStringLiteral("not tried in the last run");
+    if (!reason.isEmpty()) said += QStringLiteral(": ") + reason;
     QStyle* style = list_->widget()->style();
     item->setData(MarkRole, static_cast<int>(mark));
     item->setIcon(style->standardIcon(failed ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning));

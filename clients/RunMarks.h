@@ -1,8 +1,8 @@
 #pragma once
 // The marks a batch run leaves on the client list: the machines that failed and those it did
-// not try, each with an icon, a colour, and a tooltip and accessible text that say the same
-// (the entry's own text, which the next run uses, stays as it is). They stay until entries are
-// added, removed, renamed or emptied, or the next run starts.
+// not try, each with an icon, a colour, and a tooltip and accessible text that say the same,
+// with the reason (the entry's own text, which the next run uses, stays as it is). They stay until entries
+// are added, removed, renamed or emptied, or the next run starts.
 #include <QObject>
 
 namespace vantrel {
@@ -16,7 +16,9 @@ class RunMarks : public QObject {
 
     RunMarks(ClientList* list, QObject* parent = nullptr);
 
-    void mark(int index, Mark mark);
+    // `reason`: what the run said about the entry (its failing step and why, or why it was not
+    // tried); shown after the mark's words.
+    void mark(int index, Mark mark, const QString& reason = QString());
     Mark markAt(int index) const;
     bool any() const { return any_; }
     bool anyFailed() const { return anyFailed_; }

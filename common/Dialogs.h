@@ -11,21 +11,22 @@ namespace vantrel {
 
 enum class Icon { None, Critical, Exclamation, Information, Question };
 // YesNo answers Yes on Enter; YesNoDefaultNo answers No, for questions where going on is the risk.
-enum class Buttons { Ok, YesNo, YesNoDefaultNo };
-enum class Answer { Ok, Yes, No, Cancel };
+// YesNoNoToAllDefaultNo adds "No to All": No for this question and the same one still to come.
+enum class Buttons { Ok, YesNo, YesNoDefaultNo, YesNoNoToAllDefaultNo };
+enum class Answer { Ok, Yes, No, Cancel, NoToAll };
 
 struct ShownBox {
     enum class Kind { Message, Input, OpenFile, Number } kind = Kind::Message;
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
     std::string title;
-    std::string text; // message text, input prompt, or the file dialog's filter
+    std::string text;         // message text, input prompt, or the file dialog's filter
     std::string defaultValue; // input or number default, or the file dialog's initial file name
-    std::string folder; // file dialog only
+    std::string folder;       // file dialog only
 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     virtual Answer message(Icon icon, const std::string& title, const std::string& text,
                            Buttons buttons = Buttons::Ok) = 0;
@@ -51,12 +52,12 @@ void setThreadDialogs(Dialogs* d);
 
 // Records every box and answers from queues; used by tests and as the headless default.
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     std::vector<ShownBox> shown;
-    std::deque<Answer> answers; // for message boxes; empty: Ok, or No for Yes/No
+    std::deque<Answer> answers;                    // for message boxes; empty: Ok, or No for Yes/No
     std::deque<std::optional<std::string>> inputs; // empty: cancel
-    std::deque<std::optional<std::string>> files; // empty: cancel
-    std::deque<std::optional<int>> numbers; // empty: cancel
+    std::deque<std::optional<std::string>> files;  // empty: cancel
+    std::deque<std::optional<int>> numbers;        // empty: cancel
 
     Answer message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) override;
     std::optional<std::string> input(const std::string& prompt, const std::string& title,
@@ -65,7 +66,13 @@ public:
                                         const std::string& fileName, const std::string& filter) override;
     std::optional<int> number(const std::string& prompt, const std::string& title, int value, int minimum,
                               int maximum) override;
-    void clear() { shown.clear(); answers.clear(); inputs.clear(); files.clear(); numbers.clear(); }
+    void clear() {
+        shown.clear();
+        answers.clear();
+        inputs.clear();
+        files.clear();
+        numbers.clear();
+    }
 };
 
 // The standard error box: critical icon, OK, title "Error...", and three lines joined by CR LF:

@@ -111,6 +111,18 @@ ResultsTarget ConsoleHost::resultsTarget() {
     return {file.absolutePath().toStdString(), file.fileName().toStdString(), true};
 }
 
+LogTarget ConsoleHost::logTarget() {
+    if (o_.logFile.empty()) {
+        const std::string folder =
+            o_.resultsFile.empty()
+                ? QDir::currentPath().toStdString()
+                : QFileInfo(QString::fromStdString(o_.resultsFile)).absolutePath().toStdString();
+        return {folder, runLogFileName(now()), false};
+    }
+    const QFileInfo file(QString::fromStdString(o_.logFile));
+    return {file.absolutePath().toStdString(), file.fileName().toStdString(), true};
+}
+
 void ConsoleHost::summaryLine(const std::string& line, const std::string& resultsPath) {
     t_.out(resultsPath.empty() ? line : line + ", results in " + resultsPath);
 }

@@ -68,7 +68,7 @@ class ConsoleHost : public BatchHost {
     // fixed directory entry, and it changes no machine.
     bool useDirectory() override { return false; }
     bool stopAndRestart() override { return o_.restart; }
-    void paneLine(const std::string& line) override { t_.out(line); }
+    void showLine(const std::string& line) override { t_.out(line); }
     void progressLine(const std::string& line) override;
     void yield() override;
     void beginBusy(const std::string&) override {}
@@ -77,6 +77,7 @@ class ConsoleHost : public BatchHost {
     bool stopRequested() override { return stop_; }
     bool goOn(RunQuestion question, const std::string& text) override;
     ResultsTarget resultsTarget() override;
+    LogTarget logTarget() override;
     void summaryLine(const std::string& line, const std::string& resultsPath) override;
 
   private:

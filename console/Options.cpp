@@ -45,6 +45,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         {"--hosts", text(o.hostsFile)},
         {"--licence-server", text(o.licenceServer)},
         {"--results", text(o.resultsFile)},
+        {"--log", text(o.logFile)},
         {"--machines-at-once",
          [&o](const std::string& v) {
              const auto n = wholeNumber(v);
@@ -159,6 +160,9 @@ std::string usageText() {
            "  --results FILE            the results file to create; an existing file is\n"
            "                            refused (default: _resultsMMYYYY_HHMMSS.csv in the\n"
            "                            current folder)\n"
+           "  --log FILE                the run log to create, every line of standard output\n"
+           "                            with its date and time; an existing file is refused\n"
+           "                            (default: _runMMYYYY_HHMMSS.log beside the results)\n"
            "  --skip-logon-check        go on when the domain controller cannot be reached to\n"
            "                            check the password (default: refuse the run)\n"
            "  --on-logon-failure stop|go-on\n"

@@ -24,6 +24,7 @@ struct Options {
     std::string licenceServer;
     std::string network; // the browser's type, as the window names it
     std::string resultsFile;
+    std::string logFile;
     bool skipLogonCheck = false;
     bool goOnAfterLogonFailure = false;
 };

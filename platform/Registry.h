@@ -21,6 +21,7 @@ constexpr std::uint32_t ExpandSz = 2;
 constexpr std::uint32_t Binary = 3;
 constexpr std::uint32_t Dword = 4;
 constexpr std::uint32_t MultiSz = 7;
+constexpr std::uint32_t Qword = 11;
 
 constexpr std::uint32_t KeyReadWriteLink = 0x2003F;
 constexpr std::uint32_t KeyAllAccess = 0xF003F;
@@ -43,7 +44,7 @@ struct RegSubkeyName {
 };
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // machine in the form "\\NAME" (a bare name is accepted too); root one of reg::*.
     virtual Result<Handle> RegConnectRegistry(const std::string& machine, Handle root) = 0;
@@ -51,7 +52,8 @@ public:
                                         std::uint32_t access) = 0;
     // Opens with the widest access the caller is allowed.
     virtual Result<Handle> RegOpenKey(Handle key, const std::string& subKey) = 0;
-    virtual RegValueRead RegQueryValueEx(Handle key, const std::string& valueName, std::uint32_t bufferBytes) = 0;
+    virtual RegValueRead RegQueryValueEx(Handle key, const std::string& valueName,
+                                         std::uint32_t bufferBytes) = 0;
     // data are the raw bytes as passed (REG_SZ includes its terminating zero byte).
     virtual std::uint32_t RegSetValueEx(Handle key, const std::string& valueName, std::uint32_t type,
                                         const std::vector<std::uint8_t>& data) = 0;

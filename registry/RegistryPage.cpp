@@ -69,6 +69,7 @@ void runQuickQuery(RegistryHost& host) {
     const QString action = host.inputs().action;
     host.clearSummary();
     bool anyTicked = false;
+    bool declineAll = false;
 
     if (host.clientCount() != 1) {
         host.beginProgress(QStringLiteral("Getting information..."));
@@ -80,7 +81,7 @@ void runQuickQuery(RegistryHost& host) {
                 if (host.stopRequested()) break;
                 // Exactly the ticked entry: never the highlighted one in its place.
                 MachineOutcome outcome;
-                doQuickQueryOn(host, machine, true, &outcome);
+                doQuickQueryOn(host, machine, true, &outcome, &declineAll);
                 anyTicked = true;
                 if (const QString line = machinePaneLine(action, machine, outcome); !line.isEmpty())
                     host.paneLine(line);
@@ -107,7 +108,7 @@ QString machinePaneLine(const QString& action, const QString& machine, const Mac
         return {};
     case MachineOutcome::Kind::Failed:
         return QStringLiteral(":>> FAILED <<: ") + action + QStringLiteral(" on ") + machine +
-               QStringLiteral(": ") + statusText(outcome.status);
+               QStringLiteral(": ") + (outcome.why.isEmpty() ? statusText(outcome.status) : outcome.why);
     case MachineOutcome::Kind::Skipped:
         return action + QStringLiteral(" skipped: ") + machine + QStringLiteral(" (not confirmed)");
     case MachineOutcome::Kind::Done:
@@ -128,7 +129,7 @@ QString doQuickQuery(RegistryHost& host, bool displayResult) {
 }
 
 QString doQuickQueryOn(RegistryHost& host, const QString& machineName, bool displayResult,
-                       MachineOutcome* outcome) {
+                       MachineOutcome* outcome, bool* declineAll) {
     MachineOutcome ignored;
     MachineOutcome& told = outcome ? *outcome : ignored;
     told = {};
@@ -153,35 +154,63 @@ QString doQuickQueryOn(RegistryHost& host, const QString& machineName, bool disp
     if (page.action == QLatin1String("UPDATE")) {
         if (page.value.isEmpty() || page.value == ValuePlaceholder) return {};
         std::uint32_t status = 0;
-        if (!SetRemoteKeyValue(root, page.keyPath.toStdString(), page.valueName.toStdString(),
-                               page.value.toStdString(), remote, &status))
-            failed(status);
-        else if (displayResult)
-            host.summaryLine(QStringLiteral("Updated ") + machine + ':' + page.valueName + '=' + page.value);
+        RegistryWrite write;
+        const bool written = SetRemoteKeyValue(root, page.keyPath.toStdString(), page.valueName.toStdString(),
+                                               page.value.toStdString(), remote, &status, &write);
+        const QString type = QString::fromStdString(registryTypeName(write.type));
+        if (written) {
+            if (displayResult)
+                host.summaryLine(QStringLiteral("Updated ") + machine + ':' + page.valueName + '=' +
+                                 page.value + QStringLiteral(" (") + type + ')');
+            return {};
+        }
+        failed(status);
+        switch (write.refused) {
+        case RegistryWrite::Refused::NotANumber:
+            told.why = page.valueName + QStringLiteral(" is ") + type +
+                       QStringLiteral(", which takes a decimal or 0x number in its range, not \"") +
+                       page.value + QStringLiteral("\"; nothing was written");
+            break;
+        case RegistryWrite::Refused::TypeNotWritten:
+            told.why = page.valueName + QStringLiteral(" is ") + type +
+                       QStringLiteral(", which this page does not write; nothing was written");
+            break;
+        case RegistryWrite::Refused::No:
+            break;
+        }
+        // A machine left out of the summary would pass for one that was never asked.
+        if (displayResult)
+            host.summaryLine(machine + ':' + page.valueName + QStringLiteral(" could not be written: ") +
+                             (told.why.isEmpty() ? statusText(status) : told.why));
         return {};
     }
 
     if (page.action == QLatin1String("DELETE")) {
         const QString fullKey = page.rootName + '\\' + page.keyPath + '\\' + page.valueName;
         // One box per machine: it names the machine, and going on is the risk, so No is the
-        // default and Escape answers it.
+        // default and Escape answers it. "No to All" declines this machine and the rest.
         const QString text = QStringLiteral("W A R N I N G \r\n"
                                             "You are about to delete the following key and all subkeys it "
                                             "contains, on ") +
                              machine + QStringLiteral(":\r\n") + fullKey +
                              QStringLiteral("\r\n\r\nAre you sure you want to continue?\r\n");
         QString line;
-        if (dialogs().message(Icon::Exclamation, "Confirm Deletion", text.toStdString(),
-                              Buttons::YesNoDefaultNo) == Answer::Yes) {
+        Answer answer = Answer::No;
+        if (!declineAll || !*declineAll) {
+            answer = dialogs().message(Icon::Exclamation, "Confirm Deletion", text.toStdString(),
+                                       Buttons::YesNoNoToAllDefaultNo);
+            if (answer == Answer::NoToAll && declineAll) *declineAll = true;
+        }
+        if (answer == Answer::Yes) {
             host.paneLine(QStringLiteral("Deleting key --> ") + fullKey);
             std::uint32_t status = 0;
             const bool deleted = DeleteRemoteKeyValue(
                 root, (page.keyPath + '\\' + page.valueName).toStdString(), remote, &status);
             if (!deleted) failed(status);
             // Only a deletion that worked is reported as one.
-            line = (deleted ? QStringLiteral("Deleted key for: ")
-                            : QStringLiteral("Could not delete key for: ")) +
-                   machine + ':' + page.valueName;
+            line = deleted ? QStringLiteral("Deleted key for: ") + machine + ':' + page.valueName
+                           : machine + ':' + page.valueName + QStringLiteral(" could not be deleted: ") +
+                                 statusText(status);
         } else {
             told.kind = MachineOutcome::Kind::Skipped;
             line = QStringLiteral("No changes to client: ") + machine;

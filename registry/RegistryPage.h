@@ -80,14 +80,17 @@ QString doQuickQuery(RegistryHost& host, bool displayResult = false);
 struct MachineOutcome {
     enum class Kind { Done, Refused, Failed, Skipped } kind = Kind::Done;
     std::uint32_t status = 0; // a failure's Windows status; 0 after an unexpected fault
+    QString why;              // a failure that has no status: what was refused
 };
 
 // The same action on exactly `machineName`, with its blanks trimmed: no other entry stands in
 // for it. A name that is blank is refused before any registry call, with a failure line in
 // the message pane. *outcome says how it went: a value that could not be read or written,
 // or a key not deleted, is Failed; a deletion answered No is Skipped.
+// `declineAll`: the run's "No to All" for its deletions; once true, the machines after are
+// answered No without a box.
 QString doQuickQueryOn(RegistryHost& host, const QString& machineName, bool displayResult,
-                       MachineOutcome* outcome = nullptr);
+                       MachineOutcome* outcome = nullptr, bool* declineAll = nullptr);
 
 // The run's pane line for one machine; empty for a refused one, which has its own line.
 QString machinePaneLine(const QString& action, const QString& machine, const MachineOutcome& outcome);

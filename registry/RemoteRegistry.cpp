@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 namespace vantrel {
 
@@ -136,6 +137,29 @@ bool deleteTree(std::uint32_t root, const std::string& keyPath, const std::strin
     }
 }
 
+// A decimal number, or 0x and hexadecimal digits, that fits `bytes` bytes; nothing else (no
+// sign, no blanks).
+std::optional<std::uint64_t> registryNumber(const std::string& text, int bytes) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty()) return std::nullopt;
+    const std::uint64_t most = bytes == 4 ? 0xFFFFFFFFull : ~0ull;
+    const std::uint64_t base = hex ? 16 : 10;
+    std::uint64_t n = 0;
+    for (char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        if (d < 0 || n > (most - static_cast<std::uint64_t>(d)) / base) return std::nullopt;
+        n = n * base + static_cast<std::uint64_t>(d);
+    }
+    return n;
+}
+
 } // namespace
 
 std::uint32_t ToHKeyLong(const std::string& hkeyString) {
@@ -174,8 +198,31 @@ bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
     return false;
 }
 
+std::string registryTypeName(std::uint32_t type) {
+    switch (type) {
+    case platform::reg::None:
+        return "REG_NONE";
+    case platform::reg::Sz:
+        return "REG_SZ";
+    case platform::reg::ExpandSz:
+        return "REG_EXPAND_SZ";
+    case platform::reg::Binary:
+        return "REG_BINARY";
+    case platform::reg::Dword:
+        return "REG_DWORD";
+    case platform::reg::MultiSz:
+        return "REG_MULTI_SZ";
+    case platform::reg::Qword:
+        return "REG_QWORD";
+    default:
+        return "type " + std::to_string(type);
+    }
+}
+
 bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
-                       const std::string& value, const std::string& machineName, std::uint32_t* status) {
+                       const std::string& value, const std::string& machineName, std::uint32_t* status,
+                       RegistryWrite* write) {
+    if (write) *write = {};
     tell(status, 0);
     try {
         KeyCloser connection, key;
@@ -188,11 +235,34 @@ bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
             tell(status, failed);
             return false;
         }
-        // REG_SZ: the text and its terminating zero byte, counted.
-        std::vector<std::uint8_t> data(value.begin(), value.end());
-        data.push_back(0);
-        const std::uint32_t written =
-            platform::registry().RegSetValueEx(opened, valueName, platform::reg::Sz, data);
+        // Writing text over a number (or a list) would leave a value its readers cannot read:
+        // an existing value keeps its type. The read only asks for the type.
+        namespace reg = platform::reg;
+        const platform::RegValueRead existing = platform::registry().RegQueryValueEx(opened, valueName, 0);
+        const bool exists = existing.error == 0 || existing.error == platform::err::MoreData;
+        if (!exists && existing.error != platform::err::FileNotFound) {
+            tell(status, existing.error);
+            return false;
+        }
+        RegistryWrite told;
+        told.type = exists ? existing.type : reg::Sz;
+        std::vector<std::uint8_t> data;
+        if (told.type == reg::Sz || told.type == reg::ExpandSz) {
+            // The text and its terminating zero byte, counted.
+            data.assign(value.begin(), value.end());
+            data.push_back(0);
+        } else if (told.type == reg::Dword || told.type == reg::Qword) {
+            const int bytes = told.type == reg::Dword ? 4 : 8;
+            const std::optional<std::uint64_t> number = registryNumber(value, bytes);
+            if (!number) told.refused = RegistryWrite::Refused::NotANumber;
+            for (int i = 0; number && i < bytes; ++i) // little-endian, as Windows stores them
+                data.push_back(static_cast<std::uint8_t>(*number >> (8 * i)));
+        } else {
+            told.refused = RegistryWrite::Refused::TypeNotWritten;
+        }
+        if (write) *write = told;
+        if (told.refused != RegistryWrite::Refused::No) return false;
+        const std::uint32_t written = platform::registry().RegSetValueEx(opened, valueName, told.type, data);
         tell(status, written);
         return written == 0;
     } catch (const std::exception& e) {

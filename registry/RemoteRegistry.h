@@ -21,10 +21,26 @@ bool GetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std
                        std::string& keyValue, const std::string& machineName,
                        std::uint32_t* status = nullptr);
 
-// Stores value as REG_SZ under valueName, whatever type it had before.
+// What a write stored, or why it stored nothing although the key opened.
+struct RegistryWrite {
+    std::uint32_t type = 0; // the type written; when refused, the value's own type
+    enum class Refused {
+        No,
+        NotANumber,     // REG_DWORD or REG_QWORD, and the text is no decimal or 0x number in its range
+        TypeNotWritten, // REG_MULTI_SZ, REG_BINARY or another type text cannot stand for
+    } refused = Refused::No;
+};
+
+// Stores value under valueName keeping the type the value has: REG_SZ and REG_EXPAND_SZ as
+// text, REG_DWORD and REG_QWORD from a decimal or 0x number. A value of another type, or a
+// number that is none, is refused with nothing written (false, status 0, *write says why).
+// A new value is REG_SZ.
 bool SetRemoteKeyValue(std::uint32_t root, const std::string& keyPath, const std::string& valueName,
                        const std::string& value, const std::string& machineName,
-                       std::uint32_t* status = nullptr);
+                       std::uint32_t* status = nullptr, RegistryWrite* write = nullptr);
+
+// "REG_SZ", "REG_DWORD" ...; "type N" for a type without a name here.
+std::string registryTypeName(std::uint32_t type);
 
 // Deletes the key at keyPath with every key below it, children first. True when all are gone.
 // A path naming no key below the root (empty, or backslashes only) is refused with status 87.

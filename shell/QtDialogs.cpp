@@ -42,9 +42,10 @@ QMessageBox::Icon qtIcon(Icon icon) {
 } // namespace
 
 Answer QtDialogs::message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) {
-    QMessageBox box(qtIcon(icon), fromUtf8(title), displayText(text),
-                    buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
+    QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
+    if (buttons == Buttons::Ok) shown = QMessageBox::Ok;
+    if (buttons == Buttons::YesNoNoToAllDefaultNo) shown |= QMessageBox::NoToAll;
+    QMessageBox box(qtIcon(icon), fromUtf8(title), displayText(text), shown, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     if (buttons == Buttons::Ok) {
         box.exec();
@@ -53,7 +54,14 @@ Answer QtDialogs::message(Icon icon, const std::string& title, const std::string
     box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
     // Closing the box with Escape or its close button is the safe answer.
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::NoToAll:
+        return Answer::NoToAll;
+    default:
+        return Answer::No;
+    }
 }
 
 std::optional<std::string> QtDialogs::input(const std::string& prompt, const std::string& title,

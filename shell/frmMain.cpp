@@ -9,6 +9,7 @@
 #include "clients/RunMarks.h"
 #include "common/Dialogs.h"
 #include "shell/FormKit.h"
+#include "shell/GrowingLayout.h"
 #include "shell/ShellWidgets.h"
 #include "shell/frmAbout.h"
 #include "shell/frmGettingHelp.h"
@@ -31,6 +32,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -111,9 +113,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // The design title; start-up adds the version.
     setWindowTitle(QStringLiteral(VANTREL_APP_TITLE " - " VANTREL_WEB_ADDRESS));
     setWindowIcon(QIcon(QStringLiteral(":/shell/vantrel.png")));
-    // Fixed single border: no maximise button, no resizing.
+    // Sites have thousands of machines: the window may be enlarged and maximised, never made
+    // smaller than designed.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
     setFont(baseFont());
 
     buildControls();
@@ -122,8 +126,20 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     vantrel::ComboWheelGuard::install(this);
     vantrel::EnterPressesButtons::install(this);
 
-    // The client area is fixed; the window is that plus the menu bar.
-    setFixedSize(sizeHint());
+    // The designed client area is the least; the window is that plus the menu bar.
+    setMinimumSize(sizeHint());
+    resize(sizeHint());
+    growingLayout = new vantrel::GrowingLayout(centralWidget());
+    using Rule = vantrel::GrowingLayout::Rule;
+    growingLayout->add(Label1, Rule::Banner);
+    growingLayout->add(clientList, Rule::List);
+    for (QWidget* below : std::initializer_list<QWidget*>{selectAllBut, clearAllBut, butRefresh,
+                                                          removeSettingCombo, patternTxt, removeBut})
+        growingLayout->add(below, Rule::UnderList);
+    growingLayout->add(textMsg, Rule::Pane);
+    for (QWidget* beside :
+         std::initializer_list<QWidget*>{sendMsgFrame, serviceInfoFrame, frameRegistry, changeQueryMethodBut})
+        growingLayout->add(beside, Rule::Beside);
 
     clients = new vantrel::ClientList(clientList, clientsFoundLbl, this);
     runMarks = new vantrel::RunMarks(clients, this);
@@ -158,7 +174,8 @@ frmMain::~frmMain() {
 void frmMain::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
-    client->setFixedSize(twips(10650), twips(7560));
+    client->setMinimumSize(twips(10650), twips(7560));
+    client->resize(client->minimumSize());
     setCentralWidget(client);
     QWidget* w = client;
 
@@ -305,6 +322,12 @@ void frmMain::buildControls() {
     quickQueryRegValueTxt->setVisible(false);
     quickQueryBut =
         makeButton<QPushButton>(r, "quickQueryBut", QStringLiteral("Execute"), 5040, 1800, 1215, 615);
+    // The action list offers CREATE, which creates nothing: the page says so while it is chosen.
+    createNoteLbl = makeLabel(
+        r, "createNoteLbl", QStringLiteral("CREATE only reads the value, as QUERY does: it creates nothing."),
+        120, 1800, 4815, 495);
+    createNoteLbl->setWordWrap(true);
+    createNoteLbl->setVisible(false);
     frameRegistry->setVisible(false);
 
     // Frame captions are bold, their contents are not.
@@ -422,6 +445,11 @@ void frmMain::Form_Load() {
                      QString(33, u'-'), QStringLiteral("Local List Only"), QStringLiteral("Workstation Only"),
                      QStringLiteral("Server Only"), QStringLiteral("All Systems"),
                      QStringLiteral("Domain Controllers"), QStringLiteral("Backup Domain Controllers")});
+        // The dividers only divide: neither the mouse nor the keyboard can choose one.
+        if (auto* model = qobject_cast<QStandardItemModel*>(searchCriteriaCombo->model()))
+            for (int row = 0; row < model->rowCount(); ++row)
+                if (QStandardItem* item = model->item(row); item->text().startsWith(QLatin1String("--")))
+                    item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
         selectAsUser(searchCriteriaCombo, 0);
 
         step = 2;
@@ -574,6 +602,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         window->hide();
         delete window;
     }
+    vantrel::storeWindowSize({isMaximized() ? normalGeometry().size() : size(), isMaximized()});
     event->accept();
     QMainWindow::closeEvent(event);
 }

@@ -20,6 +20,7 @@ class QToolButton;
 
 namespace vantrel {
 class ClientList;
+class GrowingLayout;
 class RunMarks;
 } // namespace vantrel
 class frmProgress;
@@ -80,6 +81,7 @@ class frmMain : public QMainWindow {
     QComboBox* queryRegSubKeyValueCombo = nullptr;
     QLineEdit* quickQueryRegValueTxt = nullptr;
     QPushButton* quickQueryBut = nullptr;
+    QLabel* createNoteLbl = nullptr; // shown while CREATE is chosen
 
     // menus
     QMenu* File = nullptr;
@@ -100,6 +102,8 @@ class frmMain : public QMainWindow {
     vantrel::ClientList* clients = nullptr;
     // What the last batch run left on the list: its failed machines and those it did not try.
     vantrel::RunMarks* runMarks = nullptr;
+    // Where the room goes when the window is enlarged.
+    vantrel::GrowingLayout* growingLayout = nullptr;
 
     // ---- message pane (shell) ----
     void SetMsg(const QString& msg);

@@ -46,7 +46,7 @@ class WindowBatchHost : public vantrel::BatchHost {
     bool useDirectory() override { return w_.checkboxUseActiveDirectory->isChecked(); }
     bool stopAndRestart() override { return w_.checkboxStopStartService->isChecked(); }
 
-    void paneLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
+    void showLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
     void progressLine(const std::string& line) override {
         w_.progress()->set_msg(QString::fromStdString(line));
     }
@@ -54,8 +54,8 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.progress()->progressLbl->setText(QString::fromStdString(line));
     }
     void yield() override { vantrel::yieldEvents(); }
-    void runPosition(const std::string& text) override {
-        w_.progress()->set_position(QString::fromStdString(text));
+    void runPosition(const std::string& text, int n, int total) override {
+        w_.progress()->set_position(QString::fromStdString(text), n, total);
     }
     void beginBusy(const std::string& progressText) override {
         w_.runMarks->clear(); // the last run's marks go as the next starts
@@ -69,12 +69,16 @@ class WindowBatchHost : public vantrel::BatchHost {
     }
 
     void machinesEnded(const std::vector<vantrel::MachineEnd>& ends) override {
+        // Nothing is left to stop while the closing lines and boxes come.
+        w_.progress()->stopBut->setEnabled(false);
         using How = vantrel::MachineEnd::How;
         for (const vantrel::MachineEnd& end : ends) {
             if (end.how == How::Done) continue;
             const int now = w_.clients->find(end.index, QString::fromStdString(end.machine));
-            w_.runMarks->mark(now, end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
-                                                          : vantrel::RunMarks::Mark::NotTried);
+            w_.runMarks->mark(now,
+                              end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
+                                                     : vantrel::RunMarks::Mark::NotTried,
+                              QString::fromStdString(end.reason));
         }
     }
 

@@ -5,6 +5,7 @@
 #include "messages/SendNetMessage.h"
 #include "shell/DesktopOpen.h"
 #include "shell/MakerInfo.h"
+#include "shell/PaneLog.h"
 #include "shell/frmAbout.h"
 #include "shell/frmGettingHelp.h"
 #include "shell/frmMain.h"
@@ -23,7 +24,7 @@ namespace {
 // The window as the send run sees it: every answer is read from the controls when asked.
 class WindowMessageHost : public vantrel::MessageRunHost {
   public:
-    explicit WindowMessageHost(frmMain& w) : w_(w) {}
+    explicit WindowMessageHost(frmMain& w) : w_(w), log_(w) {}
 
     int clientCount() const override { return w_.clients->count(); }
     bool clientTicked(int index) const override { return w_.clients->ticked(index); }
@@ -34,10 +35,13 @@ class WindowMessageHost : public vantrel::MessageRunHost {
     void stopProgress() override { w_.progress()->stop_progress(); }
     void yield() override { vantrel::yieldEvents(); }
     bool stopRequested() const override { return w_.closeRequested(); }
-    void report(const QString& line) override { w_.SetMsg(line); }
+    void report(const QString& line) override { log_.line(line); }
+
+    void finish() { log_.finish(); }
 
   private:
     frmMain& w_;
+    vantrel::PaneLog log_;
 };
 
 // Shows an information window modal; it stays loaded when hidden, so showing it again brings
@@ -63,6 +67,7 @@ void frmMain::sendMsgBut_Click() {
     if (!guard) return;
     WindowMessageHost host(*this);
     vantrel::SendMessageRun(host);
+    host.finish();
 }
 
 void frmMain::Exit_Click() {

@@ -3,11 +3,13 @@
 #include "clients/ClientList.h"
 #include "common/AppEnv.h"
 #include "registry/RegistryPage.h"
+#include "shell/PaneLog.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 #include "shell/frmQuery.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -17,7 +19,7 @@ namespace {
 // for.
 class WindowRegistryHost : public vantrel::RegistryHost {
   public:
-    explicit WindowRegistryHost(frmMain& w) : w_(w) {}
+    explicit WindowRegistryHost(frmMain& w) : w_(w), log_(w) {}
 
     vantrel::RegistryInputs inputs() override {
         return {w_.quickQueryActionCombo->currentText(), w_.queryRegRootKeyValueCombo->currentText(),
@@ -30,7 +32,7 @@ class WindowRegistryHost : public vantrel::RegistryHost {
     QString clientText(int index) override { return w_.clients->text(index); }
     int currentClient() override { return w_.clients->current(); }
 
-    void paneLine(const QString& line) override { w_.SetMsg(line); }
+    void paneLine(const QString& line) override { log_.line(line); }
     void clearSummary() override { w_.query()->textClear(); }
     void summaryLine(const QString& line) override {
         w_.query()->SetText(line + QStringLiteral("\r\n"), true);
@@ -43,8 +45,11 @@ class WindowRegistryHost : public vantrel::RegistryHost {
 
     bool stopRequested() override { return w_.closeRequested(); }
 
+    void finish() { log_.finish(); }
+
   private:
     frmMain& w_;
+    vantrel::PaneLog log_;
 };
 
 } // namespace
@@ -88,6 +93,7 @@ void frmMain::quickQueryActionCombo_Click() {
     const QString action = quickQueryActionCombo->currentText();
     quickQueryBut->setText(action);
     quickQueryRegValueTxt->setVisible(action == QLatin1String("UPDATE"));
+    createNoteLbl->setVisible(action == QLatin1String("CREATE"));
 }
 
 void frmMain::queryRegKeyValueCombo_Click() {
@@ -108,4 +114,5 @@ void frmMain::quickQueryBut_Click() {
     if (!guard) return;
     WindowRegistryHost host(*this);
     vantrel::runQuickQuery(host);
+    host.finish();
 }

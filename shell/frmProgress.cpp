@@ -4,12 +4,15 @@
 #include "shell/FormKit.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace vantrel::form;
 
@@ -109,9 +112,13 @@ void frmProgress::set_msg(const QString& msg) {
     vantrel::yieldEvents();
 }
 
-void frmProgress::set_position(const QString& text) {
+void frmProgress::set_position(const QString& text, int n, int total) {
     positionLbl->setText(text);
     positionLbl->show();
+    if (total > 0) {
+        progressTimer->stop();
+        progressBar->setValue(static_cast<int>(100LL * std::clamp(n, 0, total) / total));
+    }
 }
 
 void frmProgress::stop_progress() {
@@ -147,6 +154,14 @@ void frmProgress::stopBut_Click() {
     // Machines under way still finish: the button says so until the command ends.
     stopBut->setEnabled(false);
     stopBut->setText(QStringLiteral("Stopping..."));
+}
+
+void frmProgress::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && stopBut->isVisible()) {
+        if (stopBut->isEnabled()) stopBut_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmProgress::closeEvent(QCloseEvent* event) {

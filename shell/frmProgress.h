@@ -25,8 +25,9 @@ class frmProgress : public QWidget {
     void start_progress(const QString& msg = QString());
     // Replaces the label, then lets every pending event run.
     void set_msg(const QString& msg);
-    // Shows where a run over machines is ("Machine 3 of 40"), until the command ends.
-    void set_position(const QString& text);
+    // Shows where a run over machines is ("Machine 3 of 40"), until the command ends; with
+    // `total`, the bar stops its activity ticks and shows the share n of total.
+    void set_position(const QString& text, int n = 0, int total = 0);
     // Hides the window, stops the bar and shows it empty; the tick counter is kept.
     void stop_progress();
 
@@ -42,6 +43,8 @@ class frmProgress : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape is Stop, while Stop is offered.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildControls();

@@ -3,12 +3,14 @@
 #include "Version.h"
 #include "common/Dialogs.h"
 #include "shell/FormKit.h"
+#include "shell/GrowingLayout.h"
 #include "shell/frmMain.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <exception>
@@ -140,9 +142,17 @@ frmMain* Main(const std::function<bool()>& anotherInstance) {
             return nullptr; // the window goes without being shown
         }
 
+        // As large as it was last closed, within the screen.
+        const WindowSize stored = storedWindowSize();
+        if (stored.size.isValid())
+            window->resize(stored.size.boundedTo(window->screen()->availableGeometry().size())
+                               .expandedTo(window->minimumSize()));
         form::centreOnScreen(window.get());
         window->searchCriteriaCombo->setFocus(Qt::OtherFocusReason);
-        window->show();
+        if (stored.maximised)
+            window->showMaximized();
+        else
+            window->show();
         shown = true;
         window->activateWindow();
         return window.release();

@@ -1,5 +1,7 @@
 #include "platform/win32/Convert.h"
 
+#include "platform/ErrorText.h"
+
 #include "platform/win32/WindowsApi.h"
 
 namespace platform::win32 {
@@ -58,3 +60,14 @@ std::string systemMessage(std::uint32_t code) {
 }
 
 } // namespace platform::win32
+
+namespace platform {
+
+std::string errorDescription(std::uint32_t code) {
+    std::wstring text = win32::formatted(code);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return win32::narrow(text);
+}
+
+} // namespace platform

@@ -7,6 +7,7 @@
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/MainWindow.h"
+#include "platform/ErrorText.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "shell/frmMain.h"
@@ -14,6 +15,7 @@
 
 #include "Fixture.h"
 #include "Scripts.h"
+#include "Version.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,14 +26,17 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <memory>
 
 using namespace batchtest;
@@ -44,6 +49,16 @@ struct FixedLogon : platform::Logon {
     std::uint32_t answer = 0;
     std::uint32_t CheckNetworkLogon(const std::string&, const std::string&, const std::string&) override {
         return answer;
+    }
+};
+
+// The boxes, and what the progress window's Stop offered when each came.
+struct RunBoxes : vantrel::ScriptedDialogs {
+    std::function<void()> atMessage;
+    vantrel::Answer message(vantrel::Icon icon, const std::string& title, const std::string& text,
+                            vantrel::Buttons buttons) override {
+        if (atMessage) atMessage();
+        return ScriptedDialogs::message(icon, title, text, buttons);
     }
 };
 
@@ -63,15 +78,19 @@ class tst_BatchRun : public QObject {
     QTemporaryDir tmp;
     QString db;
     QString progDir; // holds a link to the real Osprel; its name has a blank
-    vantrel::ScriptedDialogs boxes;
+    RunBoxes boxes;
     std::unique_ptr<frmMain> w;
     QStringList progressTexts; // every label the progress window showed at a yield
     QStringList positions;     // "Machine n of N", at a yield or a highlight
+    QList<int> bars;           // the progress bar's value with each of them
 
     void notePosition() {
         if (!w || !w->hasProgress() || !w->progress()->positionLbl->isVisible()) return;
         const QString text = w->progress()->positionLbl->text();
-        if (positions.isEmpty() || positions.last() != text) positions << text;
+        if (positions.isEmpty() || positions.last() != text) {
+            positions << text;
+            bars << w->progress()->progressBar->value();
+        }
     }
     // The run's marks, one letter an entry: F failed, N not tried, - none.
     QString marks() {
@@ -110,6 +129,21 @@ class tst_BatchRun : public QObject {
     QString resultsPath(int i = 0) {
         return QString::fromStdString(vantrel::programDirectory()) + "/" + resultsFiles().value(i);
     }
+    QStringList runLogs() {
+        return QDir(QString::fromStdString(vantrel::programDirectory()))
+            .entryList({"_run*.log"}, QDir::Files, QDir::Name);
+    }
+    // A run log's lines without their date and time, each of which is checked.
+    static QStringList logLines(const QString& path) {
+        QStringList lines;
+        const QRegularExpression stamped("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  ");
+        for (const QString& line : QString::fromUtf8(readAll(path)).split("\r\n", Qt::SkipEmptyParts)) {
+            if (!stamped.match(line).hasMatch()) return {"not stamped: " + line};
+            lines << line.mid(21);
+        }
+        return lines;
+    }
+
     QStringList boxTexts() {
         QStringList texts;
         for (const auto& b : boxes.shown)
@@ -141,14 +175,18 @@ class tst_BatchRun : public QObject {
         QVERIFY(!progressTexts.join("\n").contains(Password));
         for (int i = 0; i < resultsFiles().size(); ++i)
             QVERIFY(!readAll(resultsPath(i)).contains(Password.toUtf8()));
+        for (const QString& log : runLogs())
+            QVERIFY(!readAll(progDir + "/" + log).contains(Password.toUtf8()));
     }
 
     void prepare(const QString& json) {
         boxes.clear();
         progressTexts.clear();
         positions.clear();
+        bars.clear();
+        boxes.atMessage = nullptr;
         vantrel::setProgramDirectory(progDir.toStdString());
-        for (const auto& f : resultsFiles())
+        for (const auto& f : resultsFiles() + runLogs())
             QFile::remove(progDir + "/" + f);
         platform::sim::loadNetwork(db.toStdString(), json.toStdString());
         vantrel::setMachinesAtOnce(1);
@@ -200,7 +238,11 @@ class tst_BatchRun : public QObject {
         Qt::CursorShape during = Qt::ArrowCursor;
         connect(w->clients, &vantrel::ClientList::currentSet, this,
                 [&](int) { during = w->cursor().shape(); });
+        // Once every machine is done there is nothing to stop: not behind the closing box.
+        bool stopOffered = true;
+        boxes.atMessage = [&] { stopOffered = w->progress()->stopBut->isEnabled(); };
         execute();
+        QVERIFY(!stopOffered);
         QCOMPARE(during, Qt::WaitCursor);
         QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
 
@@ -222,7 +264,7 @@ class tst_BatchRun : public QObject {
               << "WS001: stopped service"
               << (grant ? "WS001: started/restarted service"
                         : "WS001:>> FAILED <<::Could not start/restart service")
-              << Saved + path
+              << "Run log --> " + progDir + "/" + runLogs().value(0) << Saved + path
               << (grant
                       ? "Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 0 not tried"
                       : "Run summary: 1 machine done, 1 updated, 0 restarted, 1 failed (WS001), 0 not tried");
@@ -362,7 +404,9 @@ class tst_BatchRun : public QObject {
         setInputs(action, "", "");
         execute();
         const bool failed = lines.last().contains("FAILED");
-        lines << "Run summary: 1 machine done, " + QString(failed ? "1 failed (" + host + ")" : "0 failed") +
+        QCOMPARE(runLogs().size(), 1); // start and stop keep their log too
+        lines << "Run log --> " + progDir + "/" + runLogs()[0]
+              << "Run summary: 1 machine done, " + QString(failed ? "1 failed (" + host + ")" : "0 failed") +
                      ", 0 not tried";
         QCOMPARE(w->textMsg->toPlainText(), pane(lines).replace("\r\n", "\n"));
         QCOMPARE(service(host).value("state").toString(), state);
@@ -659,7 +703,7 @@ class tst_BatchRun : public QObject {
         QTest::addColumn<QString>("when");
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<int>("atOnce");
-        QTest::addColumn<QString>("how"); // "close", "stop" or "progress" (its close box)
+        QTest::addColumn<QString>("how"); // "close", "stop", "escape" or "progress" (its close box)
         QTest::newRow("between machines")
             << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1 << "close";
         QTest::newRow("while Osprel runs") << "Osprel" << QByteArray() << 1 << "close";
@@ -671,6 +715,8 @@ class tst_BatchRun : public QObject {
         QTest::newRow("Stop, between machines")
             << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1 << "stop";
         QTest::newRow("Stop, three at once, while Osprel runs") << "Osprel" << QByteArray() << 3 << "stop";
+        QTest::newRow("Escape in the progress window, between machines")
+            << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1 << "escape";
         QTest::newRow("progress window closed, between stop and restart")
             << "restart" << QByteArray("WS001,True,True,True,No Error:4\r\n") << 1 << "progress";
     }
@@ -688,6 +734,8 @@ class tst_BatchRun : public QObject {
                 w->close();
             else if (how == "stop")
                 QTest::mouseClick(w->progress()->stopBut, Qt::LeftButton);
+            else if (how == "escape")
+                QTest::keyClick(w->progress(), Qt::Key_Escape);
             else
                 w->progress()->close();
         };
@@ -978,6 +1026,9 @@ class tst_BatchRun : public QObject {
             if (atOnce == 1) QCOMPARE(match.captured(1).toInt(), i + 1);
         }
         QVERIFY(!positions.isEmpty());
+        // The bar follows "Machine n of N".
+        for (int i = 0; i < positions.size(); ++i)
+            QCOMPARE(bars[i], positions[i].mid(8, 1).toInt() * 100 / 5);
         // Machines held at their change were started: they count, though not tried.
         QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 5 : 5 - notTried);
 
@@ -1047,6 +1098,26 @@ class tst_BatchRun : public QObject {
                 results = readAll(resultsPath());
                 pane = w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts);
                 marked[run] = marks();
+                // Each failed mark says why, with the system's words for the number; the run
+                // log holds every line of the pane and those the pane let go, oldest first.
+                for (const auto& [row, code] : {std::pair(2, 1058u), {3, 1060u}, {4, 1722u}}) {
+                    const QString tip = w->clientList->item(row)->toolTip();
+                    QVERIFY2(tip.contains(QString::fromStdString("error " + std::to_string(code) + ": " +
+                                                                 platform::errorDescription(code))),
+                             qPrintable(tip));
+                }
+                QCOMPARE(runLogs().size(), 1);
+                const QString log = progDir + "/" + runLogs()[0];
+                const QStringList logged = logLines(log);
+                QCOMPARE(logged.value(0), "Vantrel " VANTREL_VERSION_STRING
+                                          ": update of service Albd with account " +
+                                              Account);
+                QStringList shown = w->textMsg->toPlainText().split('\n', Qt::SkipEmptyParts);
+                std::reverse(shown.begin(), shown.end());
+                QVERIFY(logged.size() > shown.size());
+                QCOMPARE(logged.mid(logged.size() - shown.size()), shown);
+                QVERIFY(shown.contains("Run log --> " + log));
+                checkNoPassword();
                 int most = 0;
                 for (int i = 0; i < positions.size(); ++i) {
                     const auto match =
@@ -1060,15 +1131,22 @@ class tst_BatchRun : public QObject {
                 if (run == 1) QVERIFY(most > 1 && most <= atOnce);
             } else {
                 const QString path = consoleDir + "/" + QString::number(atOnce) + ".csv";
+                const QString log = consoleDir + "/" + QString::number(atOnce) + ".log";
                 const ConsoleRun console =
                     runConsole(QStringList{"update", "--account", Account, "--password-stdin", "--restart",
                                            "--grant-right", "--wait", "--machines-at-once",
-                                           QString::number(atOnce), "--results", path} +
+                                           QString::number(atOnce), "--results", path, "--log", log} +
                                    names,
                                Password.toUtf8() + "\n", consoleDir);
                 QCOMPARE(console.status, 1); // WS003, WS004 and WS005 fail
                 results = readAll(path);
                 pane = QString::fromUtf8(console.out).split('\n', Qt::SkipEmptyParts);
+                // The same log as the window's: what standard output says, line for line.
+                const QStringList logged = logLines(log);
+                QCOMPARE(logged.mid(1, pane.size() - 1), pane.mid(0, pane.size() - 1));
+                QVERIFY(pane.last().startsWith(logged.last() + ", results in "));
+                QVERIFY(pane.contains("Run log --> " + log));
+                QVERIFY(!readAll(log).contains(Password.toUtf8()));
                 QVERIFY(!console.out.contains(Password.toUtf8()) && !console.err.contains(Password.toUtf8()));
             }
             QVERIFY(results.startsWith(Header));
@@ -1077,7 +1155,8 @@ class tst_BatchRun : public QObject {
             for (const QByteArray& row : sorted)
                 if (!row.startsWith("WS005")) rows[run] << row;
             for (const QString& line : pane)
-                if (!line.startsWith("WS005") && !line.startsWith(Saved) && !line.startsWith("Run summary"))
+                if (!line.startsWith("WS005") && !line.startsWith(Saved) && !line.startsWith("Run summary") &&
+                    !line.startsWith("Run log --> "))
                     lines[run] << line;
             lines[run].sort();
             dump[run] = platform::sim::dumpNetwork(db.toStdString());

@@ -227,10 +227,13 @@ class TestClientList : public QObject {
         ClientList list(&widget, number);
         list.append("a");
         list.append("b");
-        QCOMPARE(number->text(), QString("0")); // only an explicit update changes it
+        QCOMPARE(number->text(), QString("2")); // it follows every change
+        QCOMPARE(caption->text(), QString("Current Client Systems: Found"));
+        list.removeAt(0);
+        QCOMPARE(number->text(), QString("1"));
         list.updateCountLabel();
         QCOMPARE(caption->text(), QString("Current Client Systems: Found "));
-        QCOMPARE(number->text(), QString("2"));
+        QCOMPARE(number->text(), QString("1"));
         list.clear();
         list.updateCountLabel();
         QCOMPARE(number->text(), QString("0"));

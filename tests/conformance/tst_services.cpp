@@ -2,6 +2,7 @@
 // with their check points, configuration changes, the database lock and enumeration with the
 // caller's buffer.
 #include "Conformance.h"
+#include "platform/ErrorText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -459,6 +460,22 @@ TEST_SUITE("service control") {
         CHECK(serviceControl().QueryServiceStatusEx(0x12345).error == err::InvalidHandle);
         CHECK(serviceControl().OpenService(0x4242, "VtcQuick", svc::ServiceAllAccess).error ==
               err::InvalidHandle);
+    }
+
+    // The description a failed machine's mark shows beside the number.
+    TEST_CASE("each code a service step fails with has one line of its own; a code Windows lacks has none") {
+        std::set<std::string> texts;
+        for (std::uint32_t code :
+             {err::AccessDenied, err::BadNetPath, err::ServiceDisabled, err::ServiceDoesNotExist,
+              err::ServiceLogonFailed, err::RpcServerUnavailable}) {
+            const std::string text = errorDescription(code);
+            CAPTURE(code);
+            CHECK(!text.empty());
+            CHECK(text.find_first_of("\r\n") == std::string::npos);
+            texts.insert(text);
+        }
+        CHECK(texts.size() == 6u);
+        CHECK(errorDescription(0x1FFF1234u).empty());
     }
 
 } // TEST_SUITE

@@ -18,6 +18,8 @@
 #include "shell/frmQuery.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -121,6 +123,7 @@ class tst_MessagesWindow : public QObject {
         setDialogs(&boxes);
         opened.clear();
         desktopHasProgram = true;
+        setProgramDirectory(dir.path().toStdString()); // the run logs go there
         w = simtest::openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.clear();
@@ -147,7 +150,13 @@ class tst_MessagesWindow : public QObject {
         const auto received = receivedMessages(platform::sim::currentDatabasePath());
         QCOMPARE(received.value("WS002"), QStringList{"abc"});
         QCOMPARE(received.value("WS003"), QStringList()); // not ticked
-        QCOMPARE(paneLines(), QStringList{"WS001:>> FAILED <<: Could not send message"});
+        // The run's lines are kept in its log, which the pane names last.
+        const QStringList logs = QDir(dir.path()).entryList({"_run*.log"}, QDir::Files);
+        QCOMPARE(logs.size(), 1);
+        const QString log = QDir(dir.path()).filePath(logs[0]);
+        QCOMPARE(paneLines(),
+                 (QStringList{"Run log --> " + log, "WS001:>> FAILED <<: Could not send message"}));
+        QFile::remove(log);
         QVERIFY(!w->progress()->isVisible());
         QVERIFY(!w->longCommandRunning());
     }

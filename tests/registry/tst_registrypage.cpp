@@ -8,12 +8,15 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
 #include "registry/RegistryPage.h"
+#include "registry/RemoteRegistry.h"
 #include "shell/QtDialogs.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 #include "shell/frmQuery.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +45,11 @@ std::string machineJson(const std::string& name, const std::string& licenseHost,
         {"root": "HKLM", "key": "SOFTWARE\\Atria\\ClearCase\\CurrentVersion", "values": [
             {"name": "LicenseHost", "type": "REG_SZ", "data": ")" +
            licenseHost + R"("},
-            {"name": "VobSchemaRev", "type": "REG_DWORD", "data": 80}]},
+            {"name": "VobSchemaRev", "type": "REG_DWORD", "data": 80},
+            {"name": "Big", "type": "REG_QWORD", "data": 5},
+            {"name": "Home", "type": "REG_EXPAND_SZ", "data": "%SystemDrive%\\cc"},
+            {"name": "Paths", "type": "REG_MULTI_SZ", "data": ["a", "b"]},
+            {"name": "Blob", "type": "REG_BINARY", "data": "00ff"}]},
         {"root": "HKLM", "key": "SOFTWARE\\Vt\\Tree\\Old\\Inner"},
         {"root": "HKLM", "key": "SOFTWARE\\Vt\\Tree\\Keep"}]})";
 }
@@ -72,6 +79,29 @@ std::string readText(const std::string& machine, const std::string& path, const 
     reg.RegCloseKey(k.value);
     reg.RegCloseKey(c.value);
     return std::string(r.data.begin(), r.data.end()).c_str();
+}
+
+// A value as the test reads it back: its type and its data (numbers in decimal).
+QString readTyped(const std::string& machine, const std::string& path, const std::string& name) {
+    auto& reg = platform::registry();
+    auto c = reg.RegConnectRegistry("\\\\" + machine, 0x80000002);
+    auto k = reg.RegOpenKeyEx(c.value, path, 0, 0x2003F);
+    auto r = reg.RegQueryValueEx(k.value, name, 1024);
+    reg.RegCloseKey(k.value);
+    reg.RegCloseKey(c.value);
+    if (r.error) return "error " + QString::number(r.error);
+    QString data;
+    if (r.type == platform::reg::Dword || r.type == platform::reg::Qword) {
+        quint64 n = 0;
+        for (std::size_t i = r.data.size(); i-- > 0;)
+            n = n << 8 | r.data[i];
+        data = QString::number(n) + " in " + QString::number(r.data.size()) + " bytes";
+    } else if (r.type == platform::reg::Sz || r.type == platform::reg::ExpandSz) {
+        data = QString::fromStdString(std::string(r.data.begin(), r.data.end()).c_str());
+    } else {
+        data = QByteArray(reinterpret_cast<const char*>(r.data.data()), qsizetype(r.data.size())).toHex();
+    }
+    return QString::fromStdString(registryTypeName(r.type)) + " " + data;
 }
 
 // Chooses an entry the way the keyboard does, so the list's own "chosen" signals fire.
@@ -165,6 +195,7 @@ class tst_RegistryPage : public QObject {
     void initTestCase() {
         QVERIFY(dir.isValid());
         platform::sim::useDatabase(dir.filePath("net.db").toStdString());
+        setProgramDirectory(dir.path().toStdString()); // the run logs go there
         setYieldFunction([this] {
             if (w && w->hasProgress() && w->progress()->isVisible())
                 progressTexts << w->progress()->progressLbl->text();
@@ -245,46 +276,123 @@ class tst_RegistryPage : public QObject {
                               "Getting info for --> WS003", "Getting info for --> WS004", "end"}));
     }
 
+    // An existing value keeps its type: text for REG_SZ and REG_EXPAND_SZ, a decimal or 0x
+    // number for REG_DWORD and REG_QWORD; any other type, or a number that is none, is refused on
+    // that machine with nothing written. A new value is REG_SZ. Every machine that was not
+    // written has its line in the summary.
     void updateRun_data() {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("writes");
-        QTest::newRow("value") << "LIC09" << true;
-        QTest::newRow("placeholder") << "<enter_value>" << false;
-        QTest::newRow("empty") << "" << false;
+        QTest::addColumn<QString>("stored");  // on WS001 afterwards
+        QTest::addColumn<QString>("refusal"); // empty: written, or not tried
+        const QString dword =
+            "VobSchemaRev is REG_DWORD, which takes a decimal or 0x number in its range, not ";
+        QTest::newRow("text") << "LicenseHost"
+                              << "LIC09"
+                              << "REG_SZ LIC09"
+                              << "";
+        QTest::newRow("placeholder") << "LicenseHost"
+                                     << "<enter_value>"
+                                     << "REG_SZ LIC01"
+                                     << "";
+        QTest::newRow("empty") << "LicenseHost"
+                               << ""
+                               << "REG_SZ LIC01"
+                               << "";
+        QTest::newRow("dword, decimal") << "VobSchemaRev"
+                                        << "81"
+                                        << "REG_DWORD 81 in 4 bytes"
+                                        << "";
+        QTest::newRow("dword, 0x") << "VobSchemaRev"
+                                   << "0xFFFFFFFF"
+                                   << "REG_DWORD 4294967295 in 4 bytes"
+                                   << "";
+        QTest::newRow("dword, not a number")
+            << "VobSchemaRev"
+            << "81a"
+            << "REG_DWORD 80 in 4 bytes" << dword + "\"81a\"; nothing was written";
+        QTest::newRow("dword, too big")
+            << "VobSchemaRev"
+            << "4294967296"
+            << "REG_DWORD 80 in 4 bytes" << dword + "\"4294967296\"; nothing was written";
+        QTest::newRow("dword, signed") << "VobSchemaRev"
+                                       << "-1"
+                                       << "REG_DWORD 80 in 4 bytes" << dword + "\"-1\"; nothing was written";
+        QTest::newRow("qword, 0x") << "Big"
+                                   << "0x100000000"
+                                   << "REG_QWORD 4294967296 in 8 bytes"
+                                   << "";
+        QTest::newRow("expandable text") << "Home"
+                                         << "%SystemRoot%\\cc"
+                                         << "REG_EXPAND_SZ %SystemRoot%\\cc"
+                                         << "";
+        QTest::newRow("list") << "Paths"
+                              << "c"
+                              << "REG_MULTI_SZ 6100620000"
+                              << "Paths is REG_MULTI_SZ, which this page does not write; nothing was written";
+        QTest::newRow("binary") << "Blob"
+                                << "01"
+                                << "REG_BINARY 00ff"
+                                << "Blob is REG_BINARY, which this page does not write; nothing was written";
+        QTest::newRow("new value") << "Fresh"
+                                   << "81"
+                                   << "REG_SZ 81"
+                                   << "";
     }
     void updateRun() {
+        QFETCH(QString, name);
         QFETCH(QString, value);
-        QFETCH(bool, writes);
+        QFETCH(QString, stored);
+        QFETCH(QString, refusal);
+        const bool tried = !value.isEmpty() && value != ValuePlaceholder;
         setClients({"WS001", "WS002", "WS004"}, {0, 2});
-        host->page = {"UPDATE", "HKLM", ClearCaseKey, "LicenseHost", value};
+        host->page = {"UPDATE", "HKLM", ClearCaseKey, name, value};
 
         runQuickQuery(*host);
-        QCOMPARE(readText("WS001", ClearCaseKey.toStdString(), "LicenseHost"), writes ? "LIC09" : "LIC01");
+        QCOMPARE(readTyped("WS001", ClearCaseKey.toStdString(), name.toStdString()), stored);
         QCOMPARE(readText("WS002", ClearCaseKey.toStdString(), "LicenseHost"), "LIC02"); // not ticked
-        QCOMPARE(host->summary, writes ? QString("Updated WS001:LicenseHost=LIC09\r\n") : QString());
-        // The unreachable machine's failed write says why and where, in its box and pane line.
-        QCOMPARE(host->pane, (QStringList{"UPDATE: WS001", writes ? ":>> FAILED <<: UPDATE on WS004: error 53"
-                                                                  : "UPDATE: WS004"}));
-        QCOMPARE(boxes.shown.size(), size_t(writes ? 1 : 0));
-        if (writes) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53\r\nMachine: WS004"));
+        const QString type = stored.section(' ', 0, 0);
+        QString summary;
+        if (tried) {
+            summary = refusal.isEmpty() ? "Updated WS001:" + name + "=" + value + " (" + type + ")\r\n"
+                                        : "WS001:" + name + " could not be written: " + refusal + "\r\n";
+            summary += "WS004:" + name + " could not be written: error 53\r\n";
+        }
+        QCOMPARE(host->summary, summary);
+        // A failed or refused write says why and where, in its pane line (and the unreachable
+        // machine in its box).
+        QCOMPARE(
+            host->pane,
+            (QStringList{refusal.isEmpty() ? "UPDATE: WS001" : ":>> FAILED <<: UPDATE on WS001: " + refusal,
+                         tried ? ":>> FAILED <<: UPDATE on WS004: error 53" : "UPDATE: WS004"}));
+        QCOMPARE(boxes.shown.size(), size_t(tried ? 1 : 0));
+        if (tried) QCOMPARE(boxes.shown[0].text, std::string("Error:SetRemoteKey:::53\r\nMachine: WS004"));
     }
 
+    // One box per machine, unless "No to All" declines that machine and every one after it.
+    void deleteAsksEveryMachine_data() {
+        QTest::addColumn<bool>("noToAll");
+        QTest::newRow("yes, no, yes") << false;
+        QTest::newRow("yes, no to all") << true;
+    }
     void deleteAsksEveryMachine() {
+        QFETCH(bool, noToAll);
         setClients({"WS001", "WS002", "WS003"}, {0, 1, 2});
         host->page = {"DELETE", "HKLM", "SOFTWARE\\Vt\\Tree", "Old", ValuePlaceholder};
-        boxes.answers = {Answer::Yes, Answer::No, Answer::Yes};
+        boxes.answers = {Answer::Yes, noToAll ? Answer::NoToAll : Answer::No, Answer::Yes};
 
         runQuickQuery(*host);
-        QCOMPARE(host->summary, QString("Deleted key for: WS001:Old\r\n"
-                                        "No changes to client: WS002\r\n"
-                                        "Deleted key for: WS003:Old\r\n"));
+        QCOMPARE(host->summary,
+                 QString("Deleted key for: WS001:Old\r\n"
+                         "No changes to client: WS002\r\n") +
+                     (noToAll ? "No changes to client: WS003\r\n" : "Deleted key for: WS003:Old\r\n"));
         // Each box names its machine and defaults to No: going on is the risk.
-        QCOMPARE(boxes.shown.size(), size_t(3));
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(boxes.shown.size(), size_t(noToAll ? 2 : 3));
+        for (int i = 0; i < int(boxes.shown.size()); ++i) {
             const auto& box = boxes.shown[i];
             QCOMPARE(box.title, std::string("Confirm Deletion"));
             QCOMPARE(box.icon, Icon::Exclamation);
-            QCOMPARE(box.buttons, Buttons::YesNoDefaultNo);
+            QCOMPARE(box.buttons, Buttons::YesNoNoToAllDefaultNo);
             QCOMPARE(box.text,
                      "W A R N I N G \r\n"
                      "You are about to delete the following key and all subkeys it contains, on WS00" +
@@ -294,14 +402,15 @@ class tst_RegistryPage : public QObject {
                          "\r\n"
                          "Are you sure you want to continue?\r\n");
         }
-        // The machine answered No is said to be skipped, never deleted.
-        QCOMPARE(host->pane,
-                 (QStringList{"Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old", "DELETE: WS001",
-                              "DELETE skipped: WS002 (not confirmed)",
-                              "Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old", "DELETE: WS003"}));
+        // A machine answered No is said to be skipped, never deleted.
+        QCOMPARE(host->pane, (QStringList{"Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old", "DELETE: WS001",
+                                          "DELETE skipped: WS002 (not confirmed)"} +
+                              (noToAll ? QStringList{"DELETE skipped: WS003 (not confirmed)"}
+                                       : QStringList{"Deleting key --> HKLM\\SOFTWARE\\Vt\\Tree\\Old",
+                                                     "DELETE: WS003"})));
         QVERIFY(!keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old"));
         QVERIFY(keyExists("WS002", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
-        QVERIFY(!keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Old"));
+        QCOMPARE(keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Old"), noToAll);
         QVERIFY(keyExists("WS003", "SOFTWARE\\Vt\\Tree\\Keep"));
     }
 
@@ -350,8 +459,8 @@ class tst_RegistryPage : public QObject {
         boxes.answers = {Answer::Yes, Answer::Ok, Answer::Yes}; // the open-failure box takes its own
 
         runQuickQuery(*host);
-        QCOMPARE(host->summary, QString("Could not delete key for: WS001:Missing\r\n"
-                                        "Could not delete key for: WS004:Missing\r\n"));
+        QCOMPARE(host->summary, QString("WS001:Missing could not be deleted: error 2\r\n"
+                                        "WS004:Missing could not be deleted: error 53\r\n"));
         QCOMPARE(boxes.shown.size(), size_t(4));
         QCOMPARE(boxes.shown[1].text, std::string("Error:DeleteRemoteKeyValue:::2\r\nMachine: WS001"));
         QCOMPARE(boxes.shown[3].text, std::string("Error:DeleteRemoteKeyValue:::53\r\nMachine: WS004"));
@@ -496,7 +605,10 @@ class tst_RegistryPage : public QObject {
             choose(w->quickQueryActionCombo, action);
             QCOMPARE(w->quickQueryBut->text(), QString(action));
             QCOMPARE(!w->quickQueryRegValueTxt->isHidden(), valueBox);
+            // CREATE says on the page that it only reads.
+            QCOMPARE(!w->createNoteLbl->isHidden(), QString(action) == "CREATE");
         }
+        QVERIFY(w->createNoteLbl->text().contains("only reads"));
     }
 
     // The window's run: the page's controls in; the summary window, the pane and the progress
@@ -511,9 +623,26 @@ class tst_RegistryPage : public QObject {
         QTest::keyClicks(w->quickQueryRegValueTxt, "LIC09");
 
         run();
-        QCOMPARE(summary(), QString("Updated WS001:LicenseHost=LIC09\r\n"));
+        QCOMPARE(summary(), QString("Updated WS001:LicenseHost=LIC09 (REG_SZ)\r\n"
+                                    "WS004:LicenseHost could not be written: error 53\r\n"));
         QVERIFY(w->query()->isVisible());
-        QCOMPARE(paneLines(), (QStringList{":>> FAILED <<: UPDATE on WS004: error 53", "UPDATE: WS001"}));
+        // The run's lines are also kept in a log of its own, which the pane names last.
+        const QStringList logs = QDir(dir.path()).entryList({"_run*.log"}, QDir::Files);
+        QCOMPARE(logs.size(), 1);
+        const QString log = QDir(dir.path()).filePath(logs[0]);
+        QCOMPARE(paneLines(), (QStringList{"Run log --> " + log, ":>> FAILED <<: UPDATE on WS004: error 53",
+                                           "UPDATE: WS001"}));
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList logged;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.isEmpty()) logged << QString::fromUtf8(line.mid(21)).trimmed();
+        QCOMPARE(logged, (QStringList{"UPDATE: WS001", ":>> FAILED <<: UPDATE on WS004: error 53",
+                                      "Run log --> " + log}));
+        QCOMPARE(file.permissions() &
+                     (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOther | QFile::WriteGroup),
+                 QFile::Permissions());
+        QFile::remove(log);
         QCOMPARE(progressTexts.first(), QString("Getting info for --> WS001"));
         QVERIFY(progressTexts.contains("Getting info for --> WS004"));
         QVERIFY(!w->progress()->isVisible());
@@ -539,6 +668,7 @@ class tst_RegistryPage : public QObject {
         typeInto(w->queryRegSubKeyValueCombo, "Old");
         QString text;
         bool defaultNo = false;
+        bool noToAll = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -546,6 +676,7 @@ class tst_RegistryPage : public QObject {
             poll.stop();
             text = box->text();
             defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+            noToAll = box->button(QMessageBox::NoToAll) != nullptr;
             QTest::keyClick(box, Qt::Key_Escape);
         });
         poll.start(10);
@@ -553,7 +684,8 @@ class tst_RegistryPage : public QObject {
         run();
         QVERIFY2(text.contains("on WS001:\nHKLM\\SOFTWARE\\Vt\\Tree\\Old"), qPrintable(text));
         QVERIFY(defaultNo);
-        QCOMPARE(paneLines(), QStringList{"DELETE skipped: WS001 (not confirmed)"});
+        QVERIFY(noToAll);
+        QCOMPARE(paneLines().mid(1), QStringList{"DELETE skipped: WS001 (not confirmed)"});
         QCOMPARE(summary(), QString("No changes to client: WS001\r\n"));
         QVERIFY(keyExists("WS001", "SOFTWARE\\Vt\\Tree\\Old\\Inner"));
     }
@@ -569,8 +701,8 @@ class tst_RegistryPage : public QObject {
 
         run();
         QCOMPARE(summary().count("\r\n"), 3);
-        // The refused click says so; the run writes its three lines.
-        QCOMPARE(paneLines().size(), 4);
+        // The refused click says so; the run writes its three lines and names its log.
+        QCOMPARE(paneLines().size(), 5);
         QCOMPARE(paneLines().count(frmMain::CommandStillRunningLine), 1);
     }
 

@@ -246,15 +246,17 @@ class tst_RemoteRegistry : public QObject {
     }
 
     void writeStoresString() {
-        // Over a DWORD: the value becomes REG_SZ with the text and its zero byte.
-        QVERIFY(SetRemoteKeyValue(HKLM, Values, "Dword26", "5", "\\\\WS001"));
-        QCOMPARE(rec->writes.back(), (std::vector<std::uint8_t>{'5', 0}));
+        // Over a DWORD: the value stays a DWORD, its four bytes low first.
+        RegistryWrite write;
+        QVERIFY(SetRemoteKeyValue(HKLM, Values, "Dword26", "5", "\\\\WS001", nullptr, &write));
+        QCOMPARE(write.type, platform::reg::Dword);
+        QCOMPARE(rec->writes.back(), (std::vector<std::uint8_t>{5, 0, 0, 0}));
         QCOMPARE(rec->openAccess, std::vector<std::uint32_t>{0x2003F});
         auto raw = readRaw(backend(), "WS001", Values, "Dword26");
-        QCOMPARE(raw.type, platform::reg::Sz);
+        QCOMPARE(raw.type, platform::reg::Dword);
         std::string out;
         QVERIFY(GetRemoteKeyValue(HKLM, Values, "Dword26", out, "\\\\WS001"));
-        QCOMPARE(out, std::string("5"));
+        QCOMPARE(out, std::string("&h5"));
 
         // A new value, and the empty text: just the zero byte.
         QVERIFY(SetRemoteKeyValue(HKLM, Values, "Fresh", "", "\\\\WS001"));

@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -217,6 +219,16 @@ class tst_SearchWindow : public QObject {
         QVERIFY(boxes.shown.empty());
         QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
         QVERIFY(!w->hasProgress() || !w->progress()->isVisible());
+        // A divider cannot be chosen: the keyboard steps over it.
+        const auto* model = qobject_cast<QStandardItemModel*>(w->searchCriteriaCombo->model());
+        QVERIFY(model);
+        QCOMPARE(model->item(index)->isEnabled(), index == 0);
+        if (index > 0) {
+            const QSignalBlocker quiet(w->searchCriteriaCombo);
+            w->searchCriteriaCombo->setCurrentIndex(index - 1);
+            QTest::keyClick(w->searchCriteriaCombo, Qt::Key_Down);
+            QCOMPARE(w->searchCriteriaCombo->currentIndex(), index + 1);
+        }
     }
 
     // While another long command runs, a criterion chosen does nothing and the combo goes back

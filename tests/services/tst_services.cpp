@@ -548,34 +548,55 @@ class TestServices : public QObject {
         QTest::addColumn<QString>("service");
         QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("errorText");
-        QTest::newRow("unknown service") << "WS1"
-                                         << "Nope"
-                                         << "CORP\\svc_albd"
-                                         << "Error::Specified service does not exist.::1060::"
-                                            "ChangeServicePassword:OpenService::";
-        QTest::newRow("unknown account") << "WS1"
-                                         << "Albd"
-                                         << "CORP\\nobody"
-                                         << "Error::Account name and/or password is invalid.::1057::"
-                                            "ChangeServicePassword:ChangeServiceConfig::";
+        // As a failed machine's mark tells it: the system's own words for the number.
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unknown service")
+            << "WS1"
+            << "Nope"
+            << "CORP\\svc_albd"
+            << "Error::Specified service does not exist.::1060::"
+               "ChangeServicePassword:OpenService::"
+            << "Specified service does not exist.; error 1060: The specified service does not exist as an "
+               "installed service. (ChangeServicePassword: OpenService)";
+        QTest::newRow("unknown account")
+            << "WS1"
+            << "Albd"
+            << "CORP\\nobody"
+            << "Error::Account name and/or password is invalid.::1057::"
+               "ChangeServicePassword:ChangeServiceConfig::"
+            << "Account name and/or password is invalid.; error 1057: The account name is invalid or does "
+               "not "
+               "exist, or the password is invalid for the account name specified. (ChangeServicePassword: "
+               "ChangeServiceConfig)";
         QTest::newRow("unreachable")
             << "OFF1"
             << "Albd"
             << "CORP\\svc_albd"
             << "Error::RPC Server is unavailable. The client may not be accessible. Try "
-               "pinging the client.::1722::ChangeServicePassword:OpenSCManager::";
+               "pinging the client.::1722::ChangeServicePassword:OpenSCManager::"
+            << "RPC Server is unavailable. The client may not be accessible. Try pinging the client.; error "
+               "1722: The RPC server is unavailable. (ChangeServicePassword: OpenSCManager)";
+        QTest::newRow("not an administrator there")
+            << "NOADM"
+            << "Albd"
+            << "CORP\\svc_albd"
+            << "Error::Unexpected Error.  Check Microsoft for related Error Code = 5::"
+               "ChangeServicePassword:OpenSCManager::"
+            << "error 5: Access is denied. (ChangeServicePassword: OpenSCManager)";
     }
     void changePasswordFailures() {
         QFETCH(QString, machine);
         QFETCH(QString, service);
         QFETCH(QString, account);
         QFETCH(QString, errorText);
+        QFETCH(QString, reason);
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text;
         QVERIFY(!ChangeServicePassword(machine.toStdString(), service.toStdString(), account.toStdString(),
                                        "pw", text, false));
         QCOMPARE(QString::fromStdString(text), errorText);
+        QCOMPARE(QString::fromStdString(ServiceFailureReason(text)), reason);
         QVERIFY(rec.allClosed()); // the lock included
         const auto s = serviceOf("WS1", "Albd");
         QCOMPARE(s.at("account").get<std::string>(), std::string("CORP\\svc_old"));

@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -34,6 +35,7 @@ class tst_MainWindow : public QObject {
 
     vantrel::ScriptedDialogs boxes;
     std::unique_ptr<frmMain> w;
+    QTemporaryDir config; // the window's stored size goes here, not into the user's settings
 
     template <typename T = QWidget> T* control(const char* name) {
         auto* c = w->findChild<T*>(QLatin1String(name));
@@ -43,6 +45,8 @@ class tst_MainWindow : public QObject {
 
   private slots:
     void initTestCase() {
+        QVERIFY(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         vantrel::setDialogs(&boxes);
         vantrel::setYieldFunction([] { QCoreApplication::processEvents(); });
     }
@@ -115,21 +119,48 @@ class tst_MainWindow : public QObject {
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->searchCriteriaCombo));
     }
 
+    // Designed size at first, centred; it may grow (never shrink below that), and the size it
+    // is closed with is the size it opens with next time, maximised or not.
     void windowFrame() {
         QCOMPARE(w->centralWidget()->size(), QSize(710, 504));
         QCOMPARE(w->centralWidget()->y(), w->menuBar()->height());
-        QCOMPARE(w->minimumSize(), w->maximumSize());
-        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w->minimumSize(), w->size());
+        QVERIFY(w->maximumSize().width() > 2000);
+        QVERIFY(w->windowFlags() & Qt::WindowMaximizeButtonHint);
         QVERIFY(!w->windowIcon().isNull());
         // Centred on its screen when first shown.
         const QRect screen = w->screen()->availableGeometry();
         QVERIFY(qAbs(w->geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(w->geometry().center().y() - screen.center().y()) <= 1);
+
+        const QSize larger = w->size() + QSize(60, 40); // within the test screen of 800 x 600
+        w->resize(larger);
+        QTRY_COMPARE(w->size(), larger);
+        QVERIFY(w->close());
+        w.reset(vantrel::Main([] { return false; }));
+        QCOMPARE(w->size(), larger);
+        QTRY_COMPARE(w->centralWidget()->size(), QSize(710 + 60, 504 + 40));
+        w->showMaximized();
+        QTRY_VERIFY(w->isMaximized());
+        QVERIFY(w->close());
+        w.reset(vantrel::Main([] { return false; }));
+        QTRY_VERIFY(w->isMaximized());
+        w->showNormal();
+        QTRY_COMPARE(w->size(), larger);
+        // Back to the designed size for the next case.
+        w->resize(w->minimumSize());
+        QTRY_COMPARE(w->centralWidget()->size(), QSize(710, 504));
+        QVERIFY(w->close());
     }
 
+    // At the designed size every control is at its designed place. Enlarged by 300 x 200
+    // pixels, the list and the pane take the room (the list and the pane 100 pixels of height
+    // each), the frames move beside the list, the row under the list stays under it
+    // ("grown": the move and the growth in pixels); back at the designed size all is as it was.
     void controlGeometry_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QRect>("grown");
         const struct {
             const char* name;
             int l, t, wd, h;
@@ -178,15 +209,41 @@ class tst_MainWindow : public QObject {
             {"quickQueryRegValueTxt", 4320, 1320, 1935, 285},
             {"quickQueryBut", 5040, 1800, 1215, 615},
         };
+        const QMap<QString, QRect> grown = {
+            {"Label1", {0, 0, 300, 0}},
+            {"clientList", {0, 0, 300, 100}},
+            {"selectAllBut", {0, 100, 0, 0}},
+            {"clearAllBut", {0, 100, 0, 0}},
+            {"butRefresh", {0, 100, 0, 0}},
+            {"removeSettingCombo", {0, 100, 0, 0}},
+            {"patternTxt", {0, 100, 0, 0}},
+            {"removeBut", {0, 100, 0, 0}},
+            {"textMsg", {0, 100, 300, 100}},
+            {"sendMsgFrame", {300, 0, 0, 0}},
+            {"changeQueryMethodBut", {300, 0, 0, 0}},
+            {"serviceInfoFrame", {300, 0, 0, 0}},
+            {"frameRegistry", {300, 0, 0, 0}},
+        };
         for (const auto& row : table)
-            QTest::newRow(row.name) << QString::fromLatin1(row.name) << QRect(row.l, row.t, row.wd, row.h);
+            QTest::newRow(row.name) << QString::fromLatin1(row.name) << QRect(row.l, row.t, row.wd, row.h)
+                                    << grown.value(QString::fromLatin1(row.name), QRect(0, 0, 0, 0));
     }
     void controlGeometry() {
         QFETCH(QString, name);
         QFETCH(QRect, twips);
+        QFETCH(QRect, grown);
         QWidget* c = w->findChild<QWidget*>(name);
         QVERIFY2(c, qPrintable(name));
-        QCOMPARE(c->geometry(), twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+        const QRect designed = twipsRect(twips.x(), twips.y(), twips.width(), twips.height());
+        QCOMPARE(c->geometry(), designed);
+        const QSize first = w->size();
+        w->resize(first + QSize(300, 200));
+        QTRY_COMPARE(w->centralWidget()->size(), QSize(1010, 704));
+        QCOMPARE(c->geometry(),
+                 designed.translated(grown.x(), grown.y()).adjusted(0, 0, grown.width(), grown.height()));
+        w->resize(first);
+        QTRY_COMPARE(w->centralWidget()->size(), QSize(710, 504));
+        QCOMPARE(c->geometry(), designed);
         // Rounded, not truncated: 852 twips are 57 pixels.
         QCOMPARE(vantrel::form::twips(852), 57);
         QCOMPARE(vantrel::form::twips(-120), -8);
@@ -528,8 +585,7 @@ class tst_MainWindow : public QObject {
         QComboBox* sources = w->searchCriteriaCombo;
         sources->setFocus();
         QTRY_VERIFY(sources->hasFocus());
-        QTest::keyClick(sources, Qt::Key_Down);
-        QTest::keyClick(sources, Qt::Key_Down);
+        QTest::keyClick(sources, Qt::Key_Down); // over the divider, which cannot be chosen
         QCOMPARE(sources->currentText(), QStringLiteral("ClearCase Clients Only"));
         QTest::keyClick(sources, Qt::Key_End);
         QTest::keyClick(sources, Qt::Key_C);
