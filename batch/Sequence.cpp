@@ -77,6 +77,8 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
         if (isUpdate) results_.write(notTriedRow(m, *why));
         return outcome;
     }
+    // The machine's service manager and service are opened once for all its steps.
+    ServiceSession session(m, in_.service);
     if (in_.action == "start") outcome.failed = !start(m);
     if (in_.action == "stop") outcome.failed = !stop(m);
     if (isUpdate) update(r, outcome);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <thread>
 
 namespace vantrel {
@@ -69,38 +70,6 @@ class Outcome {
     std::string fault_;
 };
 
-void closeHandle(Outcome& out, Handle& h) {
-    if (!h) return;
-    out.attempt([&] { platform::serviceControl().CloseServiceHandle(h); });
-    h = 0;
-}
-
-// The machine's service control manager with full access; 0 when it could not be opened.
-Handle openManager(Outcome& out, const std::string& machine) {
-    Handle manager = 0;
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess);
-        if (r.ok())
-            manager = r.value;
-        else
-            out.stepFailed("OpenSCManager", r.error);
-    });
-    return manager;
-}
-
-// The service with full access; 0 when it could not be opened.
-Handle openService(Outcome& out, Handle manager, const std::string& service) {
-    Handle serviceHandle = 0;
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenService(manager, service, svc::ServiceAllAccess);
-        if (r.ok())
-            serviceHandle = r.value;
-        else
-            out.stepFailed("OpenService", r.error);
-    });
-    return serviceHandle;
-}
-
 // ASCII letters only, like the service manager's own comparison of key names.
 bool sameServiceName(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -109,7 +78,83 @@ bool sameServiceName(const std::string& a, const std::string& b) {
     });
 }
 
+thread_local ServiceSession* session = nullptr;
+
+// The session of this thread when it is for this machine (and service, when one is named).
+ServiceSession* sessionFor(const std::string& machine, const std::string* service = nullptr) {
+    if (!session || session->machine != machine) return nullptr;
+    if (service && !sameServiceName(session->service, *service)) return nullptr;
+    return session;
+}
+
+void closeHandle(Outcome& out, Handle& h) {
+    if (!h) return;
+    // The session's handles stay open until the session ends.
+    if (!session || (h != session->manager && h != session->serviceHandle))
+        out.attempt([&] { platform::serviceControl().CloseServiceHandle(h); });
+    h = 0;
+}
+
+// The machine's service control manager with full access; 0 when it could not be opened.
+Handle openManager(Outcome& out, const std::string& machine) {
+    ServiceSession* kept = sessionFor(machine);
+    if (kept && kept->manager) return kept->manager;
+    Handle manager = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess);
+        if (r.ok())
+            manager = r.value;
+        else
+            out.stepFailed("OpenSCManager", r.error);
+    });
+    if (kept) kept->manager = manager;
+    return manager;
+}
+
+// The service with full access; 0 when it could not be opened.
+Handle openService(Outcome& out, Handle manager, const std::string& service) {
+    ServiceSession* kept =
+        session && session->manager == manager && sameServiceName(session->service, service) ? session
+                                                                                             : nullptr;
+    if (kept && kept->serviceHandle) return kept->serviceHandle;
+    Handle serviceHandle = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenService(manager, service, svc::ServiceAllAccess);
+        if (r.ok())
+            serviceHandle = r.value;
+        else
+            out.stepFailed("OpenService", r.error);
+    });
+    if (kept) kept->serviceHandle = serviceHandle;
+    return serviceHandle;
+}
+
+// The state the session's last call read, once: whoever asks next has it without a call.
+std::optional<std::uint32_t> takeKnownState(ServiceSession* s) {
+    if (!s) return std::nullopt;
+    const auto state = s->knownState;
+    s->knownState.reset();
+    return state;
+}
+
 } // namespace
+
+ServiceSession::ServiceSession(const std::string& machineTyped, const std::string& serviceTyped)
+    : machine(trimBlanks(machineTyped)), service(trimBlanks(serviceTyped)), outer_(session) {
+    session = this;
+}
+
+ServiceSession::~ServiceSession() {
+    session = outer_;
+    for (Handle h : {serviceHandle, manager}) {
+        if (!h) continue;
+        try {
+            platform::serviceControl().CloseServiceHandle(h);
+        } catch (...) {
+            // The handle goes with the broken layer.
+        }
+    }
+}
 
 void setPauseObserver(std::function<void(long long units)> observer) {
     pauseObserver = std::move(observer);
@@ -153,10 +198,15 @@ std::string TrimAtNul(const std::string& text) {
     return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
-std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText) {
+std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText,
+                             const platform::ServiceStatus* known) {
     Outcome out("WaitForService");
     platform::ServiceStatus status;
     bool haveStatus = false;
+    if (known) {
+        status = *known;
+        haveStatus = true;
+    }
 
     auto query = [&] {
         bool read = false;
@@ -172,8 +222,60 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
         return read;
     };
 
-    if (query()) {
-        using Clock = std::chrono::steady_clock;
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    const auto started = Clock::now();
+    const long long unit = std::max<long long>(pauseUnitMicroseconds(), 1);
+    const auto limit = std::chrono::microseconds(WaitForServiceLimitUnits * unit);
+
+    // Through the notification: each wait lasts until the state changes, or until the check
+    // point should have grown again (a status read then tells progress from a stall). Without a
+    // status to start from, the first wait lasts the shortest pause.
+    bool polling = false;
+    {
+        auto lastProgress = started;
+        auto lastCheckPoint = status.checkPoint;
+        const std::uint32_t settled = svc::NotifyEveryState & ~svc::notifyBit(pendingState);
+        while (!haveStatus || status.currentState == pendingState) {
+            const auto now = Clock::now();
+            if (now - started >= limit) {
+                out.setFailure(WaitLimitText);
+                break;
+            }
+            auto until = haveStatus ? lastProgress + milliseconds(status.waitHint) + milliseconds(1)
+                                    : now + std::chrono::microseconds(1000 * unit);
+            until = std::min(until, started + limit);
+            platform::StatusWait how;
+            how.timeoutMs = static_cast<std::uint32_t>(
+                std::chrono::ceil<milliseconds>(std::max(until - now, Clock::duration::zero())).count());
+            how.keepWaiting = [] {
+                yieldEvents();
+                return true;
+            };
+            platform::Result<platform::ServiceStatus> r;
+            if (!out.attempt(
+                    [&] { r = platform::serviceControl().WaitServiceStatus(service, settled, how); }))
+                break;
+            if (r.error != platform::err::Success && r.error != platform::err::WaitTimeout) {
+                polling = true;
+                break;
+            }
+            const bool first = !haveStatus;
+            status = r.value;
+            haveStatus = true;
+            if (r.error == platform::err::Success) break;
+            if (first || status.checkPoint > lastCheckPoint) {
+                lastProgress = Clock::now();
+                lastCheckPoint = status.checkPoint;
+            } else if (Clock::now() - lastProgress > milliseconds(status.waitHint)) {
+                out.setFailure("Service is not responding");
+                break;
+            }
+        }
+    }
+
+    // Where the manager offers no notification: a query, then another after each pause.
+    if (polling && (haveStatus || query())) {
         auto lastProgress = Clock::now();
         auto lastCheckPoint = status.checkPoint;
         long long waited = 0; // pause units, against the overall cap
@@ -192,8 +294,8 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
             if (status.checkPoint > lastCheckPoint) {
                 lastProgress = Clock::now();
                 lastCheckPoint = status.checkPoint;
-            } else if (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress)
-                           .count() > static_cast<long long>(status.waitHint)) {
+            } else if (std::chrono::duration_cast<milliseconds>(Clock::now() - lastProgress).count() >
+                       static_cast<long long>(status.waitHint)) {
                 out.setFailure("Service is not responding");
                 break;
             }
@@ -221,18 +323,25 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
         // service has settled, stalled or stopped answering.
         bool requested = false;
         std::uint32_t state = 0;
+        ServiceSession* kept = sessionFor(machineName, &serviceName);
+        takeKnownState(kept);
         out.attempt([&] {
             auto& scm = platform::serviceControl();
+            std::optional<platform::ServiceStatus> answer; // a stop's answer holds the status
             if (start) {
                 if (auto e = scm.StartService(serviceHandle)) return out.stepFailed("StartService", e);
             } else {
                 auto r = scm.ControlService(serviceHandle, svc::ControlStop);
                 if (!r.ok()) return out.stepFailed("ControlService", r.error);
+                answer = r.value;
             }
             requested = true;
             std::string waitText;
-            if (wait)
-                state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText);
+            if (wait) {
+                state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText,
+                                       answer ? &*answer : nullptr);
+                if (kept && state) kept->knownState = state;
+            }
         });
         if (finalState && requested) {
             // A failed query only leaves the state unknown; it is no failure of the request.
@@ -309,6 +418,19 @@ bool IsServiceRunning(const std::string& machineTyped, const std::string& servic
     if (machine.empty() || machine.find('<') != std::string::npos) {
         errorText = "Error: Invalid hostname";
         return false;
+    }
+
+    // A session has the state just read, or the service open to ask it directly; should that
+    // fail, the enumeration below says why.
+    if (ServiceSession* kept = sessionFor(machine, &service)) {
+        if (const auto state = takeKnownState(kept)) return *state != svc::Stopped;
+        if (kept->serviceHandle) {
+            try {
+                auto r = platform::serviceControl().QueryServiceStatusEx(kept->serviceHandle);
+                if (r.ok()) return r.value.currentState != svc::Stopped;
+            } catch (...) {
+            }
+        }
     }
 
     Handle manager = 0;
