@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::sim {
 
@@ -24,24 +25,24 @@ class StateChanges {
         explicit Waiter(std::int64_t id) : serviceId(id) { stateChanges().add(this); }
         ~Waiter() { stateChanges().remove(this); }
         const std::int64_t serviceId;
-        bool changed = false;
+        std::mutex lock; // each its own: dozens of threads wait at once
         std::condition_variable cv;
+        bool changed = false;
     };
     void changed(std::int64_t serviceId) {
         std::lock_guard<std::mutex> g(lock_);
         for (Waiter* w : waiters_)
             if (w->serviceId == serviceId) {
+                std::lock_guard<std::mutex> gw(w->lock);
                 w->changed = true;
                 w->cv.notify_one();
             }
     }
     // Until `until`, or sooner after a change; true when there was one (taken).
-    bool sleep(Waiter& w, std::chrono::steady_clock::time_point until) {
-        std::unique_lock<std::mutex> g(lock_);
+    static bool sleep(Waiter& w, std::chrono::steady_clock::time_point until) {
+        std::unique_lock<std::mutex> g(w.lock);
         w.cv.wait_until(g, until, [&] { return w.changed; });
-        const bool changed = w.changed;
-        w.changed = false;
-        return changed;
+        return std::exchange(w.changed, false);
     }
 
   private:
@@ -262,7 +263,7 @@ class SimServiceControl : public ServiceControl {
             }
             while ((now = Clock::now()) < look) {
                 if (how.keepWaiting && !how.keepWaiting()) return {status, err::Cancelled};
-                if (stateChanges().sleep(*waiter, std::min(look, now + milliseconds(50)))) break;
+                if (StateChanges::sleep(*waiter, std::min(look, now + milliseconds(50)))) break;
             }
         }
     }

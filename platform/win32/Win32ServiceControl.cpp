@@ -59,6 +59,7 @@ struct Notice {
     SERVICE_NOTIFYW notify{};
     volatile LONG fired = 0;
     DWORD thread = GetCurrentThreadId();
+    DWORD states = 0;
 };
 
 VOID CALLBACK noticed(PVOID parameter) {
@@ -181,13 +182,19 @@ class Win32ServiceControl : public ServiceControl {
     Result<ServiceStatus> WaitServiceStatus(Handle service, std::uint32_t states,
                                             const StatusWait& how) override {
         if (statusPollingForced()) return {{}, err::CallNotImplemented};
-        auto notice = std::make_unique<Notice>();
-        notice->notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
-        notice->notify.pfnNotifyCallback = noticed;
-        notice->notify.pContext = notice.get();
-        if (const DWORD e =
-                NotifyServiceStatusChangeW(fromHandle<SC_HANDLE>(service), states, &notice->notify))
-            return {{}, e};
+        // A handle takes one request at a time (another is refused with 1242): one given up on
+        // earlier by this thread, for the same states, is waited on again.
+        std::unique_ptr<Notice> notice = takeGivenUp(service, states);
+        if (!notice) {
+            notice = std::make_unique<Notice>();
+            notice->states = states;
+            notice->notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
+            notice->notify.pfnNotifyCallback = noticed;
+            notice->notify.pContext = notice.get();
+            if (const DWORD e =
+                    NotifyServiceStatusChangeW(fromHandle<SC_HANDLE>(service), states, &notice->notify))
+                return {{}, e};
+        }
         const ULONGLONG deadline = GetTickCount64() + how.timeoutMs;
         for (;;) {
             if (notice->fired) {
@@ -213,6 +220,20 @@ class Win32ServiceControl : public ServiceControl {
     }
 
   private:
+    std::unique_ptr<Notice> takeGivenUp(Handle service, DWORD states) {
+        std::lock_guard<std::mutex> g(noticesLock_);
+        auto it = given_up_.find(service);
+        if (it == given_up_.end()) return nullptr;
+        auto& notices = it->second;
+        for (auto n = notices.begin(); n != notices.end(); ++n)
+            if ((*n)->states == states && (*n)->thread == GetCurrentThreadId()) {
+                std::unique_ptr<Notice> taken = std::move(*n);
+                notices.erase(n);
+                return taken;
+            }
+        return nullptr;
+    }
+
     void giveUp(Handle service, std::unique_ptr<Notice> notice) {
         std::lock_guard<std::mutex> g(noticesLock_);
         given_up_[service].push_back(std::move(notice));
