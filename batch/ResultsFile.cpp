@@ -1,5 +1,7 @@
 #include "batch/ResultsFile.h"
 
+#include "common/Names.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -41,8 +43,9 @@ std::string csvField(const std::string& text) {
 }
 
 std::string resultsLine(const MachineResult& r) {
-    return csvField(r.machine) + "," + csvField(r.stopped) + "," + csvField(r.updated) + "," +
-           csvField(r.restarted) + "," + csvField(r.error);
+    const auto field = [](const std::string& text) { return csvField(visibleText(text)); };
+    return field(r.machine) + "," + field(r.stopped) + "," + field(r.updated) + "," + field(r.restarted) +
+           "," + field(r.error);
 }
 
 namespace {
