@@ -153,7 +153,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
     const bool useDirectory = host_.useDirectory();
     host_.progressLine(m + ":" + " updating account and/or password..");
     bool answered = true;
-    if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
+    if (ChangeServicePassword(m, in_.service, in_.account, *in_.password, error_, useDirectory)) {
         r.updated = "True";
         host_.paneLine(m + ": Success.  Updated service " + in_.service);
     } else {
