@@ -139,7 +139,7 @@ BatchReport Run::execute() {
             return report_;
         }
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
-        if (isUpdate) results_.open(host_.resultsTarget());
+        if (isUpdate || host_.resultsOfEveryAction()) results_.open(host_.resultsTarget());
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -175,13 +175,13 @@ BatchReport Run::execute() {
                            " left untouched");
         // A stop or a close saves the results as the end of a run does: every ticked machine
         // has its row.
-        std::string path;
-        if (results_.isOpen()) {
-            path = results_.close();
-            host_.paneLine("Saved results to file --> " + path);
+        // The summary goes just before the saved file's line, the run's last.
+        const std::string path = results_.isOpen() ? results_.close() : std::string();
+        host_.summaryLine(summaryLine(outcomes, isUpdate), path);
+        if (!path.empty()) {
+            host_.resultsSaved("Saved results to file --> " + path);
             dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
         }
-        host_.summaryLine(summaryLine(outcomes, isUpdate), path);
         host_.endBusy();
     } catch (const std::exception& e) {
         results_.drop();

@@ -1,5 +1,6 @@
 #include "batch/ResultsFile.h"
 
+#include "common/Names.h"
 #include "platform/NewFile.h"
 
 #include <algorithm>
@@ -43,8 +44,9 @@ std::string csvField(const std::string& text) {
 }
 
 std::string resultsLine(const MachineResult& r) {
-    return csvField(r.machine) + "," + csvField(r.stopped) + "," + csvField(r.updated) + "," +
-           csvField(r.restarted) + "," + csvField(r.error);
+    const auto field = [](const std::string& text) { return csvField(visibleText(text)); };
+    return field(r.machine) + "," + field(r.stopped) + "," + field(r.updated) + "," + field(r.restarted) +
+           "," + field(r.error);
 }
 
 namespace {

@@ -77,7 +77,10 @@ class ConsoleHost : public BatchHost {
     bool stopRequested() override { return stop_; }
     bool goOn(RunQuestion question, const std::string& text) override;
     ResultsTarget resultsTarget() override;
+    bool resultsOfEveryAction() override { return true; }
     void summaryLine(const std::string& line, const std::string& resultsPath) override;
+    // The summary, the last line, names the file already.
+    void resultsSaved(const std::string&) override {}
 
   private:
     const Options& o_;

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <utility>
 #ifdef _WIN32
-#include <dpapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <dpapi.h>
 #else
 #include <sys/prctl.h>
 #include <sys/resource.h>

@@ -7,6 +7,7 @@
 #include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/Names.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -51,7 +52,9 @@ class WindowBatchHost : public vantrel::BatchHost {
     bool useDirectory() override { return w_.checkboxUseActiveDirectory->isChecked(); }
     bool stopAndRestart() override { return w_.checkboxStopStartService->isChecked(); }
 
-    void paneLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
+    void paneLine(const std::string& line) override {
+        w_.SetMsg(QString::fromStdString(vantrel::visibleText(line)));
+    }
     void progressLine(const std::string& line) override {
         w_.progress()->set_msg(QString::fromStdString(line));
     }

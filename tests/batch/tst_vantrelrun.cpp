@@ -13,9 +13,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <nlohmann/json.hpp>
+
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -292,10 +295,30 @@ class tst_VantrelRun : public QObject {
                                                        : QStringList{});
     }
 
-    // SIGTERM (or Ctrl+C) is the window's Stop: the machine past its change finishes its
-    // sequence, every other one gets its "Not tried" row, and the run ends with 1.
+    // SIGTERM (or Ctrl+C) and SIGHUP (a dropped session) are the window's Stop: the machine
+    // past its change finishes its sequence, every other one gets its "Not tried" row, and the
+    // run ends with 1. A closed output ends nothing. A second SIGTERM ends the run at once, but
+    // only once every machine has its row: the one mid-wait says what state it may be in.
+    // Whatever the ending, each machine runs as it did or as the run left it, or its row says
+    // which states it may be in.
+    void stopOnSignal_data() {
+        QTest::addColumn<QList<int>>("sent"); // signals, in order
+        QTest::addColumn<bool>("closeOutput");
+        QTest::addColumn<int>("stopMs"); // WS006's stop
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("updated");
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << false << 1500 << 1 << 1;
+        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << false << 1500 << 1 << 1;
+        QTest::newRow("output closed") << QList<int>{} << true << 1500 << 0 << 3;
+        QTest::newRow("SIGTERM twice mid-wait") << QList<int>{SIGTERM, SIGTERM} << false << 600000 << 1 << 1;
+    }
     void stopOnSignal() {
-        platform::sim::loadNetwork(db.toStdString(), network(1500, 2).toStdString());
+        QFETCH(QList<int>, sent);
+        QFETCH(bool, closeOutput);
+        QFETCH(int, stopMs);
+        QFETCH(int, status);
+        QFETCH(int, updated);
+        platform::sim::loadNetwork(db.toStdString(), network(stopMs, 2).toStdString());
         QProcess p;
         p.setWorkingDirectory(work);
         p.start(qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run",
@@ -304,16 +327,54 @@ class tst_VantrelRun : public QObject {
         p.write(Password.toUtf8() + "\n");
         p.closeWriteChannel();
         QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("WS006: Success."), 60000);
-        p.terminate();
+        if (closeOutput) {
+            QTRY_VERIFY_WITH_TIMEOUT(!(out += p.readAllStandardOutput()).isEmpty(), 60000);
+            p.closeReadChannel(QProcess::StandardOutput);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("WS006: Success."), 60000);
+            if (stopMs > 60000) // mid-wait: the stop has begun
+                QTRY_VERIFY_WITH_TIMEOUT(dump().find("stop_pending") != std::string::npos, 60000);
+        }
+        for (const int signal : sent)
+            QCOMPARE(::kill(static_cast<pid_t>(p.processId()), signal), 0);
         QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 1);
-        QCOMPARE(readAll(work + "/r.csv"), Header + "WS006,True,True,True,No Error:4\r\n"
-                                                    "WS101,N/A,N/A,N/A,Not tried: the run was stopped\r\n"
-                                                    "WS102,N/A,N/A,N/A,Not tried: the run was stopped\r\n");
-        out += p.readAllStandardOutput();
-        QVERIFY2(out.contains("Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 2 not tried"),
-                 out);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), status);
+
+        const QList<QByteArray> rows = readAll(work + "/r.csv").split('\n');
+        QCOMPARE(rows.value(0), Header.chopped(1));
+        QCOMPARE(rows.size(), 5); // the header, three rows, the final line end
+        const nlohmann::json after = nlohmann::json::parse(dump());
+        int newAccount = 0;
+        for (const QByteArray& row : rows.mid(1, 3)) {
+            const QByteArray name = row.left(5);
+            nlohmann::json albd;
+            for (const auto& m : after["machines"])
+                if (m["name"] == name.toStdString()) albd = m["services"][0];
+            const std::string state = albd["state"];
+            const bool changed = albd["account"] == Account.toStdString();
+            newAccount += changed;
+            if (row.contains("Not tried")) {
+                QVERIFY2(state == "running" && !changed, row);
+            } else if (row.contains("No Error")) {
+                QVERIFY2(state == "running" && changed, row);
+            } else {
+                // Its state as the row words it.
+                const std::map<std::string, const char*> words = {{"running", "running"},
+                                                                  {"stop_pending", "stopping"},
+                                                                  {"stopped", "stopped"},
+                                                                  {"start_pending", "starting"}};
+                QVERIFY2(row.contains("Interrupted while") || row.contains("the run was stopped while"), row);
+                QVERIFY2(row.contains(words.at(state)), row + " " + QByteArray::fromStdString(state));
+            }
+        }
+        QCOMPARE(newAccount, updated);
+        if (!closeOutput && sent.size() == 1) {
+            out += p.readAllStandardOutput();
+            QVERIFY2(
+                out.contains("Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 2 not tried"),
+                out);
+        }
     }
 
     // The password reaches the network's store and nothing else: not Osprel's arguments or
