@@ -310,7 +310,8 @@ class tst_BatchRun : public QObject {
     }
 
     // A name holding a NUL reaches no machine: Windows would cut it at the NUL (to WS002 here,
-    // and Osprel would get it cut too). Every step on it fails with 123.
+    // and Osprel would get it cut too). Every step on it fails with 123. The NUL shows as "\0"
+    // in the results file and the pane, never as a raw byte.
     void nulInNameReachesNoMachine() {
         fill({QString("WS002") + QChar(u'\0') + "x"});
         setInputs("update");
@@ -320,9 +321,15 @@ class tst_BatchRun : public QObject {
         QVERIFY(!rights("WS002", Account).contains("SeServiceLogonRight"));
         const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
         QCOMPARE(rows.size(), 3);
-        QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
-        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " +
-                                                   Account + " (the machine name holds a NUL character)"));
+        QVERIFY2(rows[1].startsWith("WS002\\0x,") && rows[1].contains(",False,") &&
+                     rows[1].contains("Error Code = 123"),
+                 rows[1]);
+        QVERIFY(!readAll(resultsPath()).contains('\0'));
+        const QString pane = w->textMsg->toPlainText();
+        QVERIFY(!pane.contains(QChar(u'\0')));
+        QVERIFY(
+            pane.contains("WS002\\0x:>> FAILED <<: the Logon as a service right could not be granted to " +
+                          Account + " (the machine name holds a NUL character)"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
