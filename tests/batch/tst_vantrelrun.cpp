@@ -300,17 +300,20 @@ class tst_VantrelRun : public QObject {
     // run ends with 1. A closed output ends nothing. A second SIGTERM ends the run at once, but
     // only once every machine has its row: the one mid-wait says what state it may be in.
     // Whatever the ending, each machine runs as it did or as the run left it, or its row says
-    // which states it may be in.
+    // which states it may be in. A stop ends a waiting Osprel at once.
     void stopOnSignal_data() {
         QTest::addColumn<QList<int>>("sent"); // signals, in order
         QTest::addColumn<bool>("closeOutput");
         QTest::addColumn<int>("stopMs"); // WS006's stop
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("updated");
-        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << false << 1500 << 1 << 1;
-        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << false << 1500 << 1 << 1;
-        QTest::newRow("output closed") << QList<int>{} << true << 1500 << 0 << 3;
-        QTest::newRow("SIGTERM twice mid-wait") << QList<int>{SIGTERM, SIGTERM} << false << 600000 << 1 << 1;
+        QTest::addColumn<bool>("osprelHangs");
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << false << 1500 << 1 << 1 << false;
+        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << false << 1500 << 1 << 1 << false;
+        QTest::newRow("output closed") << QList<int>{} << true << 1500 << 0 << 3 << false;
+        QTest::newRow("SIGTERM twice mid-wait")
+            << QList<int>{SIGTERM, SIGTERM} << false << 600000 << 1 << 1 << false;
+        QTest::newRow("SIGTERM while Osprel hangs") << QList<int>{SIGTERM} << false << 1500 << 1 << 0 << true;
     }
     void stopOnSignal() {
         QFETCH(QList<int>, sent);
@@ -318,18 +321,28 @@ class tst_VantrelRun : public QObject {
         QFETCH(int, stopMs);
         QFETCH(int, status);
         QFETCH(int, updated);
+        QFETCH(bool, osprelHangs);
         platform::sim::loadNetwork(db.toStdString(), network(stopMs, 2).toStdString());
+        QTemporaryDir prog;
+        QString program = qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run";
+        if (osprelHangs) {
+            writeHangingScript(prog.path(), "Osprel");
+            QVERIFY(QFile::copy(program, prog.filePath("vantrel-run")));
+            QVERIFY(QFile::setPermissions(prog.filePath("vantrel-run"), QFile::ReadOwner | QFile::ExeOwner));
+            program = prog.filePath("vantrel-run");
+        }
         QProcess p;
         p.setWorkingDirectory(work);
-        p.start(qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run",
-                {"update", "--account", Account, "--password-stdin", "--restart", "--grant-right", "--wait",
-                 "--results", "r.csv", "WS006", "WS101", "WS102"});
+        p.start(program, {"update", "--account", Account, "--password-stdin", "--restart", "--grant-right",
+                          "--wait", "--results", "r.csv", "WS006", "WS101", "WS102"});
         p.write(Password.toUtf8() + "\n");
         p.closeWriteChannel();
         QByteArray out;
         if (closeOutput) {
             QTRY_VERIFY_WITH_TIMEOUT(!(out += p.readAllStandardOutput()).isEmpty(), 60000);
             p.closeReadChannel(QProcess::StandardOutput);
+        } else if (osprelHangs) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(prog.filePath("pid")), 60000);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("WS006: Success."), 60000);
             if (stopMs > 60000) // mid-wait: the stop has begun
@@ -340,6 +353,10 @@ class tst_VantrelRun : public QObject {
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), status);
+        if (osprelHangs) { // ended and reaped, not waited for
+            QCOMPARE(::kill(readAll(prog.filePath("pid")).trimmed().toInt(), 0), -1);
+            QVERIFY(!QFile::exists(prog.filePath("finished")));
+        }
 
         const QList<QByteArray> rows = readAll(work + "/r.csv").split('\n');
         QCOMPARE(rows.value(0), Header.chopped(1));
@@ -369,7 +386,7 @@ class tst_VantrelRun : public QObject {
             }
         }
         QCOMPARE(newAccount, updated);
-        if (!closeOutput && sent.size() == 1) {
+        if (!closeOutput && sent.size() == 1 && !osprelHangs) {
             out += p.readAllStandardOutput();
             QVERIFY2(
                 out.contains("Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 2 not tried"),
