@@ -120,10 +120,18 @@ BatchReport Run::execute() {
         in_.service = trimBlanks(in_.service);
         in_.account = trimBlanks(in_.account);
         const bool isUpdate = in_.action == "update";
-        if (isUpdate && (in_.service.empty() || in_.account.empty() ||
-                         in_.account.find('<') != std::string::npos || in_.password.empty())) {
+        if (isUpdate &&
+            (in_.service.empty() || in_.account.empty() || in_.account.find('<') != std::string::npos ||
+             !in_.password || in_.password->empty())) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
                               "Must enter values service name, account and password");
+            return report_;
+        }
+        // Windows would end the password at the NUL and set what comes before it everywhere.
+        if (isUpdate && in_.password->holdsNul()) {
+            dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
+                              "The password holds a NUL character, which Windows cannot take.\r\nNo machine "
+                              "was changed.");
             return report_;
         }
         if (host_.clientCount() < 1) {
@@ -205,9 +213,10 @@ bool Run::accountAccepted() {
         return true; // LocalSystem: no password to prove
     }
 
-    const std::string& password = in_.password;
-    const std::uint32_t code =
-        offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
+    const std::uint32_t code = offWindowThread([&] {
+        const platform::Password::Clear password = in_.password->reveal();
+        return platform::logon().CheckNetworkLogon(domain, user, password.text());
+    });
     passwordProved_ = code == platform::err::Success;
     if (code == platform::err::Success) return true;
     const std::string number = std::to_string(code);

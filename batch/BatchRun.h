@@ -6,6 +6,7 @@
 // ever held. The host is only ever called on the window's thread: with several machines at
 // once, machine work runs on worker threads and its calls are handed over to that thread.
 #include "batch/RunAndWait.h"
+#include "platform/Password.h"
 
 #include <string>
 #include <vector>
@@ -43,7 +44,8 @@ struct BatchInputs {
     std::string action; // "update", "start" or "stop"
     std::string service;
     std::string account;
-    std::string password;
+    // Held by the host until the run has ended; none for "start" and "stop".
+    const platform::Password* password = nullptr;
 };
 
 class BatchHost {

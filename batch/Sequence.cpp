@@ -197,7 +197,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
     host_.progressLine(m + ":" + " updating account and/or password..");
     partialRow(r, interruptedText("updating the account", "running with the old or the new account"));
     bool answered = true;
-    if (ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory)) {
+    if (ChangeServicePassword(m, in_.service, in_.account, *in_.password, error_, useDirectory)) {
         r.updated = "True";
         host_.paneLine(m + ": Success.  Updated service " + in_.service);
     } else {

@@ -73,7 +73,7 @@ Answer ConsoleDialogs::message(Icon icon, const std::string& title, const std::s
     return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
-ConsoleHost::ConsoleHost(const Options& o, const std::string& password, const ClientNames& machines,
+ConsoleHost::ConsoleHost(const Options& o, const platform::Password& password, const ClientNames& machines,
                          Terminal& t, const std::atomic<bool>& stop)
     : o_(o), password_(password), machines_(machines), t_(t), stop_(stop) {}
 

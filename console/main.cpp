@@ -146,6 +146,7 @@ bool gatherMachines(const Options& o, NameList& list, ConsoleDialogs& boxes, Ter
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::keepSecretsInProcess();
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();

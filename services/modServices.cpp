@@ -398,7 +398,7 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
 }
 
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const std::string& password, std::string& errorText, bool useDirectory) {
+                           const platform::Password& password, std::string& errorText, bool useDirectory) {
     const std::string name = machineName(machine);
     if (name.empty()) {
         errorText = BlankMachineText;
@@ -427,8 +427,15 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
         out.attempt([&] {
             platform::ServiceConfigChange change;
             change.serviceStartName = trimBlanks(account);
-            // As typed: blanks at either end are part of a Windows password.
-            change.password = password;
+            // As typed: blanks at either end are part of a Windows password. The clear copies
+            // live for this one call.
+            struct WipeLater {
+                std::optional<std::string>& text;
+                ~WipeLater() {
+                    if (text) platform::wipe(*text);
+                }
+            } wipeLater{change.password};
+            change.password = password.reveal().text();
             if (auto e = platform::serviceControl().ChangeServiceConfig(serviceHandle, change))
                 out.stepFailed("ChangeServiceConfig", e);
         });

@@ -2,6 +2,7 @@
 // Acting on one named service of one machine through its service control manager.
 // Plain C++: results are a Boolean plus an error text; nothing here shows a box except
 // DirectoryTestLookup.
+#include "platform/Password.h"
 #include "platform/Types.h"
 
 #include <chrono>
@@ -56,7 +57,7 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
                          std::string& errorText, std::uint32_t* finalState = nullptr,
                          const std::function<bool()>& stopRequested = {}, bool* waitStopped = nullptr);
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const std::string& password, std::string& errorText, bool useDirectory);
+                           const platform::Password& password, std::string& errorText, bool useDirectory);
 
 // The error text of a start, stop or change refused because the machine name is blank.
 inline constexpr const char* BlankMachineText = "Error: the machine name is empty";

@@ -26,10 +26,15 @@ class WindowBatchHost : public vantrel::BatchHost {
   public:
     explicit WindowBatchHost(frmMain& w) : w_(w) {}
 
+    // The password box keeps what was typed; the run's copy is this host's, wiped when the
+    // run ends.
     vantrel::BatchInputs inputs() override {
+        QByteArray typed = w_.passwdTxt->text().toUtf8();
+        password_ = platform::Password(typed.constData(), static_cast<std::size_t>(typed.size()));
+        platform::wipe(typed.data(), static_cast<std::size_t>(typed.size()));
         return {w_.actionTypeCombo->currentText().toStdString(),
                 w_.serviceNameCombo->currentText().toStdString(), w_.serviceAccountTxt->text().toStdString(),
-                w_.passwdTxt->text().toStdString()};
+                &password_};
     }
     bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
     int machinesAtOnce() override { return vantrel::machinesAtOnce(); }
@@ -96,6 +101,7 @@ class WindowBatchHost : public vantrel::BatchHost {
 
   private:
     frmMain& w_;
+    platform::Password password_;
 };
 
 } // namespace

@@ -516,6 +516,12 @@ class tst_BatchRun : public QObject {
                                         << "CORP\\<svc" << Password << true << must;
         QTest::newRow("no password") << "update"
                                      << "Albd" << Account << "" << true << must;
+        // Windows would take it cut at the NUL; a local account has no domain check to stop it.
+        QTest::newRow("password holding a NUL")
+            << "update"
+            << "Albd"
+            << ".\\svc_local" << QString("N3w") + QChar(0) + "pass" << true
+            << "The password holds a NUL character, which Windows cannot take.\r\nNo machine was changed.";
         QTest::newRow("update, empty list")
             << "update"
             << "Albd" << Account << Password << false << "No clients in the Client list";

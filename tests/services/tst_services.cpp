@@ -19,6 +19,7 @@
 
 using namespace vantrel;
 using platform::Handle;
+using platform::Password;
 using platform::ServiceStatus;
 namespace svc = platform::svc;
 
@@ -541,8 +542,8 @@ class TestServices : public QObject {
         const bool result = procedure == "start" ? StartStopSericeWait(true, m, "Albd", true, text, &state)
                             : procedure == "stop"
                                 ? StartStopSericeWait(false, m, "Albd", true, text, &state)
-                                : ChangeServicePassword(m, "Albd", "CORP\\svc_albd", "N3w!pass", text,
-                                                        procedure == "directory");
+                                : ChangeServicePassword(m, "Albd", "CORP\\svc_albd", Password("N3w!pass"),
+                                                        text, procedure == "directory");
         QVERIFY(!result);
         QCOMPARE(text, std::string(BlankMachineText));
         QVERIFY(rec.calls.empty());
@@ -612,7 +613,8 @@ class TestServices : public QObject {
     // Names are trimmed; the password is stored as typed, its blanks being part of it.
     void changePasswordTrimsAccountKeepsPassword() {
         std::string text = "before";
-        QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", " N3w!pass  ", text, false));
+        QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", Password(" N3w!pass  "), text,
+                                      false));
         QCOMPARE(text, std::string("No Error:6"));
         const auto s = serviceOf("WS1", "Albd");
         QCOMPARE(s.at("account").get<std::string>(), std::string("CORP\\svc_albd"));
@@ -621,7 +623,7 @@ class TestServices : public QObject {
         // The new logon takes effect on the next start: the account's password has no blanks.
         QVERIFY(!StartStopSericeWait(true, "WS1", "Albd", true, text));
         QVERIFY2(text.find("::1069::") != std::string::npos, text.c_str());
-        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         QVERIFY(StartStopSericeWait(true, "WS1", "Albd", true, text));
         QCOMPARE(stateOf("WS1", "Albd"), 4u);
     }
@@ -657,7 +659,7 @@ class TestServices : public QObject {
         platform::setServiceControl(&rec);
         std::string text;
         QVERIFY(!ChangeServicePassword(machine.toStdString(), service.toStdString(), account.toStdString(),
-                                       "pw", text, false));
+                                       Password("pw"), text, false));
         QCOMPARE(QString::fromStdString(text), errorText);
         QVERIFY(rec.allClosed()); // the lock included
         const auto s = serviceOf("WS1", "Albd");
@@ -670,11 +672,11 @@ class TestServices : public QObject {
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text;
-        QVERIFY(!ChangeServicePassword("WS1", "Nope", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(!ChangeServicePassword("WS1", "Nope", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         const std::vector<std::string> expected = {"OpenSCManager", "LockServiceDatabase", "OpenService",
                                                    "UnlockServiceDatabase", "CloseServiceHandle"};
         QCOMPARE(rec.calls, expected);
-        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         QCOMPARE(text, std::string("No Error:6"));
     }
 
@@ -718,7 +720,7 @@ class TestServices : public QObject {
         if (procedure == "start")
             result = StartStopSericeWait(true, "WS1", "Albd", true, text);
         else if (procedure == "change")
-            result = ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "x", text, false);
+            result = ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("x"), text, false);
         else
             result = IsServiceRunning("WS1", "Alerter", text);
         QCOMPARE(QString::fromStdString(text), errorText);
@@ -732,7 +734,7 @@ class TestServices : public QObject {
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text = "caller's text";
-        QVERIFY(!ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, true));
+        QVERIFY(!ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, true));
         QCOMPARE(text, std::string("caller's text"));
         QVERIFY(rec.calls.empty());
         QCOMPARE(serviceOf("WS1", "Albd").at("account").get<std::string>(), std::string("CORP\\svc_old"));
@@ -746,7 +748,7 @@ class TestServices : public QObject {
     void directoryLookupFailureShowsError() {
         platform::sim::loadNetwork(db_, R"({"machines": [{"name": "WS1"}]})");
         std::string text = "kept";
-        QVERIFY(!ChangeServicePassword("WS1", "Albd", "a", "b", text, true));
+        QVERIFY(!ChangeServicePassword("WS1", "Albd", "a", Password("b"), text, true));
         QCOMPARE(text, std::string("kept"));
         QCOMPARE(boxes_.shown.size(), std::size_t(1));
         QCOMPARE(boxes_.shown[0].icon, Icon::Critical);
