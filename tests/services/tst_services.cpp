@@ -359,7 +359,8 @@ class TestServices : public QObject {
         std::string text;
         {
             ServiceSession session(" WS1 ", "albd");
-            QVERIFY(ChangeServicePassword("WS1", " Albd", "CORP\\svc_albd", "N3w!pass", text, false));
+            QVERIFY(
+                ChangeServicePassword("WS1", " Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
             QVERIFY(!IsServiceRunning("WS1", "Albd", text));
             QVERIFY(StartStopSericeWait(true, "WS1", "Albd", true, text));
             QVERIFY(IsServiceRunning("WS1", "Albd", text));
