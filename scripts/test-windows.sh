@@ -272,16 +272,21 @@ stage_end "the windowed program and vantrel-run"
 # --- The MSI, as an administrator deploys it: installed silently, the installed program run by
 # a user who cannot write Program Files (its results go to %LOCALAPPDATA%), removed silently.
 # The superuser is not bound by permissions, so then this stage runs as nobody, in a prefix of
-# its own, on a virtual display of its own.
+# its own, on a virtual display of its own. That user may not reach the checkout (cloned into a
+# folder only its owner can enter), so all it needs is copied into a folder of its own under the
+# system's temporary folder ($TMPDIR may be private to the superuser).
 echo "== the MSI under Wine"
 "$WINESERVER" -k >/dev/null 2>&1 || true
 MSI=$(ls "$WIN"/Vantrel-*-x64.msi)
-USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
-cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
 as_user() { "$@"; }
 if [ "$(id -u)" -eq 0 ]; then
+    USERDIR=$(mktemp -d /tmp/vantrel-msi.XXXXXX)
+    cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
     chown -R 65534:65534 "$USERDIR"
     as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+else
+    USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
+    cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
 fi
 DISPLAY_NO=$((90 + $$ % 100))
 Xvfb ":$DISPLAY_NO" -ac -nolisten tcp -screen 0 1280x900x24 >/dev/null 2>&1 &
