@@ -122,10 +122,18 @@ BatchReport Run::execute() {
         in_.service = trimBlanks(in_.service);
         in_.account = trimBlanks(in_.account);
         const bool isUpdate = in_.action == "update";
-        if (isUpdate && (in_.service.empty() || in_.account.empty() ||
-                         in_.account.find('<') != std::string::npos || in_.password.empty())) {
+        if (isUpdate &&
+            (in_.service.empty() || in_.account.empty() || in_.account.find('<') != std::string::npos ||
+             !in_.password || in_.password->empty())) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
                               "Must enter values service name, account and password");
+            return report_;
+        }
+        // Windows would end the password at the NUL and set what comes before it everywhere.
+        if (isUpdate && in_.password->holdsNul()) {
+            dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
+                              "The password holds a NUL character, which Windows cannot take.\r\nNo machine "
+                              "was changed.");
             return report_;
         }
         if (host_.clientCount() < 1) {
@@ -139,7 +147,7 @@ BatchReport Run::execute() {
                       " of service " + in_.service +
                       (isUpdate ? " with account " + in_.account : std::string()));
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
-        if (isUpdate) results_.open(host_.resultsTarget());
+        if (isUpdate || host_.resultsOfEveryAction()) results_.open(host_.resultsTarget());
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -177,15 +185,15 @@ BatchReport Run::execute() {
         // A stop or a close saves the results as the end of a run does: every ticked machine
         // has its row.
         host_.paneLine("Run log --> " + log_->path());
-        std::string path;
-        if (results_.isOpen()) {
-            path = results_.close();
-            host_.paneLine("Saved results to file --> " + path);
-            dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
-        }
+        // The summary goes just before the saved file's line, the run's last.
+        const std::string path = results_.isOpen() ? results_.close() : std::string();
         const std::string summary = summaryLine(outcomes, isUpdate);
         host_.logLine(summary);
         host_.summaryLine(summary, path);
+        if (!path.empty()) {
+            host_.resultsSaved("Saved results to file --> " + path);
+            dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
+        }
         if (const std::string error = log_->error(); !error.empty())
             host_.showLine("The run log " + log_->path() + " is incomplete: " + error);
         host_.endBusy();
@@ -220,9 +228,10 @@ bool Run::accountAccepted() {
         return true; // LocalSystem: no password to prove
     }
 
-    const std::string& password = in_.password;
-    const std::uint32_t code =
-        offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
+    const std::uint32_t code = offWindowThread([&] {
+        const platform::Password::Clear password = in_.password->reveal();
+        return platform::logon().CheckNetworkLogon(domain, user, password.text());
+    });
     passwordProved_ = code == platform::err::Success;
     if (code == platform::err::Success) return true;
     const std::string number = std::to_string(code);

@@ -7,6 +7,7 @@
 // once, machine work runs on worker threads and its calls are handed over to that thread.
 #include "batch/RunAndWait.h"
 #include "batch/RunLog.h"
+#include "platform/Password.h"
 
 #include <string>
 #include <vector>
@@ -45,7 +46,8 @@ struct BatchInputs {
     std::string action; // "update", "start" or "stop"
     std::string service;
     std::string account;
-    std::string password;
+    // Held by the host until the run has ended; none for "start" and "stop".
+    const platform::Password* password = nullptr;
 };
 
 class BatchHost {
@@ -105,16 +107,21 @@ class BatchHost {
     virtual bool goOn(RunQuestion question, const std::string& text);
     // The window's rule by default: the results folder, the dated name, numbered when taken.
     virtual ResultsTarget resultsTarget();
+    // Whether start and stop leave a results file too (same columns, N/A where one does not
+    // apply), as an unattended run must; the window keeps one for updates only.
+    virtual bool resultsOfEveryAction() { return false; }
     // Every ticked entry's end, in list order, once the run is over and before its closing
     // lines and boxes.
     virtual void machinesEnded(const std::vector<MachineEnd>& ends) { (void)ends; }
     // Where the run's log goes; by default the results folder, named by the clock.
     virtual LogTarget logTarget() { return defaultLogTarget(); }
-    // The pane's last line (already in the log), and the results file when the run saved one.
+    // The pane's summary line (already in the log), and the results file when the run saved one.
     virtual void summaryLine(const std::string& line, const std::string& resultsPath) {
         (void)resultsPath;
         showLine(line);
     }
+    // The pane's last line, naming the saved results file.
+    virtual void resultsSaved(const std::string& line) { paneLine(line); }
 
     // True once the user has asked the run to stop (Stop, or a close of the window): no
     // further machine starts, and a machine in flight that has not reached its change yet is

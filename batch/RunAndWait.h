@@ -24,7 +24,7 @@ enum class RunOutcome {
 // ended; meanwhile the event loop runs (event driven: nothing polls).
 //
 // Stopping: `stopRequested`, when given, is asked before the start and whenever one of
-// `closeWatch` receives a close event. When it answers true the process is killed and reaped at once, so
+// `closeWatch` receives a close event or has a dynamic property set. When it answers true the process is killed and reaped at once, so
 // closing the window is never held up by a slow or hung helper and leaves no zombie behind.
 // A killed Osprel has granted the right or not; the grant is a single call, never half done.
 //
