@@ -51,6 +51,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     error_.clear();
     rowError_.clear();
     reason_.clear();
+    grantReason_.clear();
     grantError_.clear();
     failed_ = false;
     MachineOutcome outcome;
@@ -93,7 +94,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     ServiceSession session(m, in_.service);
     if (isUpdate) {
         update(r, outcome);
-        outcome.reason = reason_;
+        outcome.reason = reasonText();
         return outcome;
     }
     const bool isStart = in_.action == "start";
@@ -104,7 +105,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     outcome.failed = !done.value_or(false) || !grantError_.empty();
     r.error = grantError_ + (done && *done && grantError_.empty() ? error_ : rowError_);
     results_.write(r);
-    outcome.reason = reason_;
+    outcome.reason = reasonText();
     return outcome;
 }
 
@@ -137,7 +138,7 @@ void Sequence::grantRight(const std::string& m) {
     // A grant asked for and not done fails the machine, whatever its later steps do; the
     // sequence itself goes on.
     grantError_ = "Logon Right Failed: " + reason + ";";
-    if (reason_.empty()) reason_ = "Logon right failed: " + reason;
+    grantReason_ = "Logon right failed: " + reason;
 }
 
 // nullopt: the service's state could not be read (error_ and rowError_ say why).

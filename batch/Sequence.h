@@ -128,6 +128,10 @@ class Sequence {
         rowError_ = text;
         failed_ = true;
     }
+    std::string reasonText() const {
+        return grantReason_.empty() || reason_.empty() ? grantReason_ + reason_
+                                                       : grantReason_ + "; " + reason_;
+    }
     // The first failing step is the machine's reason; what fails after it mostly follows from it.
     void because(const char* step, const std::string& errorText) {
         if (reason_.empty()) reason_ = std::string(step) + " failed: " + ServiceFailureReason(errorText);
@@ -141,8 +145,9 @@ class Sequence {
     const bool skipUnanswered_;
     std::string error_; // the text the service procedures leave
     std::string rowError_;
-    std::string reason_;
-    std::string grantError_; // a grant asked for and not done: kept ahead of any later text
+    std::string reason_;      // the first failing service step
+    std::string grantReason_; // the logon right not granted, which comes before it
+    std::string grantError_;  // a grant asked for and not done: kept ahead of any later text
     bool failed_ = false;
 };
 
