@@ -170,6 +170,29 @@ class SimServiceControl : public ServiceControl {
             Result<ServiceStatus>{{}, err::RpcServerUnavailable});
     }
 
+    Result<ServiceConfig> QueryServiceConfig(Handle service) override {
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return {{}, error};
+        return guarded(
+            [&]() -> Result<ServiceConfig> {
+                Connection& c = requireConnection();
+                auto row = findService(c, e.machine, e.name, nowMs());
+                if (!row) return {{}, err::InvalidHandle};
+                ServiceConfig config;
+                config.serviceType = svc::ServiceWin32OwnProcess;
+                config.startType = row->start == "auto"       ? svc::AutoStart
+                                   : row->start == "disabled" ? svc::Disabled
+                                                              : svc::DemandStart;
+                config.errorControl = 1; // SERVICE_ERROR_NORMAL
+                config.binaryPathName = "C:\\Windows\\System32\\" + row->name + ".exe";
+                // A service made without an account runs as LocalSystem, and says so.
+                config.serviceStartName = row->account.empty() ? "LocalSystem" : row->account;
+                config.displayName = row->displayName;
+                return {config, err::Success};
+            },
+            Result<ServiceConfig>{{}, err::RpcServerUnavailable});
+    }
+
     std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override {
         const auto h = handles().find(service, HandleKind::Service);
         if (!h) return err::InvalidHandle;
@@ -207,6 +230,8 @@ class SimServiceControl : public ServiceControl {
                         if (!q.step() || q.text(0) != "user") return err::InvalidServiceAccount;
                     }
                 }
+                // The fault of a manager that answers the change but never stores it.
+                if (row->configNotKept) return err::Success;
                 std::string start = row->start;
                 if (change.startType == 2) start = "auto";
                 if (change.startType == 3) start = "demand";
