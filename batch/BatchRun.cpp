@@ -1,12 +1,14 @@
 #include "batch/BatchRun.h"
 
 #include "batch/Schedule.h"
+#include "batch/SurveyFile.h"
 #include "batch/WindowThread.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/Names.h"
 #include "platform/Platform.h"
 #include "platform/ServiceControl.h"
+#include "services/ServiceSurvey.h"
 #include "services/modErrorCodes.h"
 
 #include "Version.h"
@@ -120,6 +122,17 @@ BatchReport Run::execute() {
         in_.service = trimBlanks(in_.service);
         in_.account = trimBlanks(in_.account);
         const bool isUpdate = in_.action == "update";
+        const bool isSurvey = in_.action == "survey";
+        if (isSurvey) {
+            // Read-only: no password is wanted, and the account box's placeholder asks about
+            // each service's own account.
+            in_.password.clear();
+            if (in_.account.find('<') != std::string::npos) in_.account.clear();
+            if (in_.service.empty()) {
+                dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, "Must enter a service name");
+                return report_;
+            }
+        }
         if (isUpdate && (in_.service.empty() || in_.account.empty() ||
                          in_.account.find('<') != std::string::npos || in_.password.empty())) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
@@ -132,6 +145,7 @@ BatchReport Run::execute() {
         }
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
         if (isUpdate) results_.open(host_.resultsTarget());
+        if (isSurvey) results_.open(host_.surveyTarget(), SurveyHeader);
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -156,11 +170,18 @@ BatchReport Run::execute() {
         }
         std::vector<MachineEnd> ends;
         ends.reserve(outcomes.size());
-        for (const MachineOutcome& o : outcomes)
-            ends.push_back({o.index, o.machine,
+        for (const MachineOutcome& o : outcomes) {
+            ends.push_back({o.index,
+                            o.machine,
                             !o.notTried.empty() ? MachineEnd::How::NotTried
                             : o.failed          ? MachineEnd::How::Failed
-                                                : MachineEnd::How::Done});
+                                                : MachineEnd::How::Done,
+                            {}});
+            // Only an account the run was given can be another's: with none, nothing is.
+            if (isSurvey && !in_.account.empty() && !o.logsOnAs.empty() &&
+                !SameAccount(o.logsOnAs, in_.account))
+                ends.back().otherAccount = o.logsOnAs;
+        }
         host_.machinesEnded(ends);
         if (halted > 0)
             host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
@@ -170,8 +191,13 @@ BatchReport Run::execute() {
         std::string path;
         if (results_.isOpen()) {
             path = results_.close();
-            host_.paneLine("Saved results to file --> " + path);
-            dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
+            if (isSurvey) {
+                host_.paneLine("Saved survey to file --> " + path);
+                dialogs().message(Icon::Information, "Saved Survey...", "Saved Survey to File: " + path);
+            } else {
+                host_.paneLine("Saved results to file --> " + path);
+                dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
+            }
         }
         host_.summaryLine(summaryLine(outcomes, isUpdate), path);
         host_.endBusy();
@@ -256,6 +282,12 @@ bool BatchHost::goOn(RunQuestion question, const std::string& text) {
 
 ResultsTarget BatchHost::resultsTarget() {
     return {resultsDirectory(), resultsFileName(now()), false};
+}
+
+ResultsTarget BatchHost::surveyTarget() {
+    ResultsTarget target = resultsTarget();
+    if (!target.exact) target.name = surveyFileName(now());
+    return target;
 }
 
 BatchReport runBatch(BatchHost& host) {

@@ -1,6 +1,7 @@
 #pragma once
 // The batch run over the ticked machines of the client list: update the service's logon
-// account (with stop, restart and the logon-as-a-service right), or start or stop it.
+// account (with stop, restart and the logon-as-a-service right), start or stop it, or survey
+// it (read what it is now, changing nothing).
 // The window hands itself in through BatchHost, which is asked afresh at every step, so
 // whatever the user changes during the run is seen at the next machine and nothing stale is
 // ever held. The host is only ever called on the window's thread: with several machines at
@@ -37,10 +38,13 @@ struct MachineEnd {
     int index = -1; // the entry's place when the run took it; the list may have changed since
     std::string machine;
     How how = How::Done;
+    // A survey: the account the service was read to log on as, when that is not the account
+    // the run was given (letter case aside); empty otherwise.
+    std::string otherAccount;
 };
 
 struct BatchInputs {
-    std::string action; // "update", "start" or "stop"
+    std::string action; // "update", "start", "stop" or "survey"
     std::string service;
     std::string account;
     std::string password;
@@ -88,6 +92,8 @@ class BatchHost {
     virtual bool goOn(RunQuestion question, const std::string& text);
     // The window's rule by default: the results folder, the dated name, numbered when taken.
     virtual ResultsTarget resultsTarget();
+    // Where a survey's file goes: by default as resultsTarget, under the survey's dated name.
+    virtual ResultsTarget surveyTarget();
     // Every ticked entry's end, in list order, once the run is over and before its closing
     // lines and boxes.
     virtual void machinesEnded(const std::vector<MachineEnd>& ends) { (void)ends; }

@@ -112,6 +112,7 @@ MachineOutcome Schedule::notTried(int index, const std::string& machine, const s
     outcome.notTried = why;
     ++taken_;
     if (in_.action == "update") results_.write(notTriedRow(machine, why));
+    if (in_.action == "survey") results_.writeLine(surveyLine(notTriedSurveyRow(machine, in_.service, why)));
     return outcome;
 }
 

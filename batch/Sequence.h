@@ -4,6 +4,7 @@
 // (several at once); only the host differs.
 #include "batch/BatchRun.h"
 #include "batch/ResultsFile.h"
+#include "batch/SurveyFile.h"
 
 #include <mutex>
 #include <optional>
@@ -14,11 +15,14 @@ namespace vantrel {
 // The results file of a run. With several machines at once, rows come from several threads.
 class Results {
   public:
-    void open(const ResultsTarget& to) { file_.emplace(to.directory, to.name, to.exact); }
+    void open(const ResultsTarget& to, const std::string& header = ResultsHeader) {
+        file_.emplace(to.directory, to.name, to.exact, header);
+    }
     bool isOpen() const { return file_.has_value(); }
-    void write(const MachineResult& r) {
+    void write(const MachineResult& r) { writeLine(resultsLine(r)); }
+    void writeLine(const std::string& line) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (file_) file_->write(r);
+        if (file_) file_->writeLine(line);
     }
     // Closes the file and gives its path.
     std::string close() {
@@ -58,7 +62,14 @@ struct MachineOutcome {
     bool proved = false;      // updated and running again: the new account works here
     bool logonFailed = false; // the restart failed with 1069 after the account was changed
     std::string fault;        // an unexpected fault on a worker thread, to be reported by the run
+    std::string logsOnAs;     // a survey: the logon account read, when it could be
 };
+
+// A survey's row for a machine that was not tried.
+inline SurveyRow notTriedSurveyRow(const std::string& machine, const std::string& service,
+                                   const std::string& why) {
+    return {machine, service, "", "", "", "", "Not tried: " + why};
+}
 
 // What a sequence asks just before it changes anything on its machine, and what it reports
 // when the new account could not log on. Called from any thread.
@@ -89,6 +100,7 @@ class Sequence {
     bool start(const std::string& m);
     bool stop(const std::string& m);
     void update(MachineResult& r, MachineOutcome& outcome);
+    void survey(const std::string& m, MachineOutcome& outcome);
     // StartStopSericeWait, and then whether the service got there: on false, error_ says why.
     bool startOrStop(bool start, const std::string& m, bool wait);
     void grantRight(const std::string& m);

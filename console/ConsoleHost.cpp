@@ -2,6 +2,7 @@
 
 #include "batch/ResultsFile.h"
 #include "batch/RunSettings.h"
+#include "batch/SurveyFile.h"
 #include "common/AppEnv.h"
 
 #include <QCoreApplication>
@@ -109,6 +110,11 @@ ResultsTarget ConsoleHost::resultsTarget() {
     if (o_.resultsFile.empty()) return {QDir::currentPath().toStdString(), resultsFileName(now()), false};
     const QFileInfo file(QString::fromStdString(o_.resultsFile));
     return {file.absolutePath().toStdString(), file.fileName().toStdString(), true};
+}
+
+ResultsTarget ConsoleHost::surveyTarget() {
+    if (o_.resultsFile.empty()) return {QDir::currentPath().toStdString(), surveyFileName(now()), false};
+    return resultsTarget();
 }
 
 void ConsoleHost::summaryLine(const std::string& line, const std::string& resultsPath) {

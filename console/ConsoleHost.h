@@ -77,6 +77,7 @@ class ConsoleHost : public BatchHost {
     bool stopRequested() override { return stop_; }
     bool goOn(RunQuestion question, const std::string& text) override;
     ResultsTarget resultsTarget() override;
+    ResultsTarget surveyTarget() override;
     void summaryLine(const std::string& line, const std::string& resultsPath) override;
 
   private:

@@ -1,5 +1,7 @@
 #include "services/modServices.h"
 
+#include "services/ServiceSurvey.h"
+
 #include "Version.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
@@ -254,7 +256,9 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
 }
 
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const std::string& password, std::string& errorText, bool useDirectory) {
+                           const std::string& password, std::string& errorText, bool useDirectory,
+                           std::string* keptAccount) {
+    if (keptAccount) keptAccount->clear();
     const std::string machineName = trimBlanks(machine);
     if (machineName.empty()) {
         errorText = BlankMachineText;
@@ -281,12 +285,25 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
     Handle serviceHandle = lock ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         out.attempt([&] {
+            auto& scm = platform::serviceControl();
+            // Read before and after on the handle already open: a manager that answers the
+            // change but keeps none of it would otherwise pass for a success.
+            const auto before = keptAccount ? scm.QueryServiceConfig(serviceHandle)
+                                            : platform::Result<platform::ServiceConfig>{};
             platform::ServiceConfigChange change;
             change.serviceStartName = trimBlanks(account);
             // As typed: blanks at either end are part of a Windows password.
             change.password = password;
-            if (auto e = platform::serviceControl().ChangeServiceConfig(serviceHandle, change))
+            if (auto e = scm.ChangeServiceConfig(serviceHandle, change)) {
                 out.stepFailed("ChangeServiceConfig", e);
+                return;
+            }
+            if (!keptAccount || !before.ok()) return;
+            const auto after = scm.QueryServiceConfig(serviceHandle);
+            const std::string& reported = after.value.serviceStartName;
+            if (after.ok() && !SameAccount(reported, *change.serviceStartName) &&
+                SameAccount(reported, before.value.serviceStartName))
+                *keptAccount = reported;
         });
     }
 

@@ -20,8 +20,12 @@ bool IsServiceRunning(const std::string& machine, const std::string& service, st
 // the request failed. It does not change the result, which rests on the request alone.
 bool StartStopSericeWait(bool start, const std::string& machine, const std::string& service, bool wait,
                          std::string& errorText, std::uint32_t* finalState = nullptr);
+// `keptAccount`, when given, receives the account the service manager still reports after a
+// change it answered with success, when that is the account from before and not the one asked
+// for (letter case aside): the change was not kept. Empty otherwise.
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const std::string& password, std::string& errorText, bool useDirectory);
+                           const std::string& password, std::string& errorText, bool useDirectory,
+                           std::string* keptAccount = nullptr);
 
 // The error text of a start, stop or change refused because the machine name is blank.
 inline constexpr const char* BlankMachineText = "Error: the machine name is empty";

@@ -26,9 +26,11 @@ class WindowBatchHost : public vantrel::BatchHost {
     explicit WindowBatchHost(frmMain& w) : w_(w) {}
 
     vantrel::BatchInputs inputs() override {
-        return {w_.actionTypeCombo->currentText().toStdString(),
-                w_.serviceNameCombo->currentText().toStdString(), w_.serviceAccountTxt->text().toStdString(),
-                w_.passwdTxt->text().toStdString()};
+        const std::string action = w_.actionTypeCombo->currentText().toStdString();
+        // A survey needs no password: the box is left unread.
+        return {action, w_.serviceNameCombo->currentText().toStdString(),
+                w_.serviceAccountTxt->text().toStdString(),
+                action == "survey" ? std::string() : w_.passwdTxt->text().toStdString()};
     }
     bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
     int machinesAtOnce() override { return vantrel::machinesAtOnce(); }
@@ -71,8 +73,11 @@ class WindowBatchHost : public vantrel::BatchHost {
     void machinesEnded(const std::vector<vantrel::MachineEnd>& ends) override {
         using How = vantrel::MachineEnd::How;
         for (const vantrel::MachineEnd& end : ends) {
-            if (end.how == How::Done) continue;
             const int now = w_.clients->find(end.index, QString::fromStdString(end.machine));
+            if (end.how == How::Done && !end.otherAccount.empty())
+                w_.runMarks->mark(now, vantrel::RunMarks::Mark::OtherAccount,
+                                  QString::fromStdString(end.otherAccount));
+            if (end.how == How::Done) continue;
             w_.runMarks->mark(now, end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
                                                           : vantrel::RunMarks::Mark::NotTried);
         }
