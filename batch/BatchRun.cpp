@@ -126,17 +126,25 @@ BatchReport Run::execute() {
         if (isSurvey) {
             // Read-only: no password is wanted, and the account box's placeholder asks about
             // each service's own account.
-            in_.password.clear();
+            in_.password = nullptr;
             if (in_.account.find('<') != std::string::npos) in_.account.clear();
             if (in_.service.empty()) {
                 dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, "Must enter a service name");
                 return report_;
             }
         }
-        if (isUpdate && (in_.service.empty() || in_.account.empty() ||
-                         in_.account.find('<') != std::string::npos || in_.password.empty())) {
+        if (isUpdate &&
+            (in_.service.empty() || in_.account.empty() || in_.account.find('<') != std::string::npos ||
+             !in_.password || in_.password->empty())) {
             dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
                               "Must enter values service name, account and password");
+            return report_;
+        }
+        // Windows would end the password at the NUL and set what comes before it everywhere.
+        if (isUpdate && in_.password->holdsNul()) {
+            dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE,
+                              "The password holds a NUL character, which Windows cannot take.\r\nNo machine "
+                              "was changed.");
             return report_;
         }
         if (host_.clientCount() < 1) {
@@ -144,8 +152,10 @@ BatchReport Run::execute() {
             return report_;
         }
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
-        if (isUpdate) results_.open(host_.resultsTarget());
-        if (isSurvey) results_.open(host_.surveyTarget(), SurveyHeader);
+        if (isSurvey)
+            results_.openSurvey(host_.surveyTarget(), in_.service);
+        else if (isUpdate || host_.resultsOfEveryAction())
+            results_.open(host_.resultsTarget());
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -188,18 +198,16 @@ BatchReport Run::execute() {
                            " left untouched");
         // A stop or a close saves the results as the end of a run does: every ticked machine
         // has its row.
-        std::string path;
-        if (results_.isOpen()) {
-            path = results_.close();
-            if (isSurvey) {
-                host_.paneLine("Saved survey to file --> " + path);
-                dialogs().message(Icon::Information, "Saved Survey...", "Saved Survey to File: " + path);
-            } else {
-                host_.paneLine("Saved results to file --> " + path);
-                dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
-            }
-        }
+        // The summary goes just before the saved file's line, the run's last.
+        const std::string path = results_.isOpen() ? results_.close() : std::string();
         host_.summaryLine(summaryLine(outcomes, isUpdate), path);
+        if (!path.empty() && isSurvey) {
+            host_.resultsSaved("Saved survey to file --> " + path);
+            dialogs().message(Icon::Information, "Saved Survey...", "Saved Survey to File: " + path);
+        } else if (!path.empty()) {
+            host_.resultsSaved("Saved results to file --> " + path);
+            dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
+        }
         host_.endBusy();
     } catch (const std::exception& e) {
         results_.drop();
@@ -231,9 +239,10 @@ bool Run::accountAccepted() {
         return true; // LocalSystem: no password to prove
     }
 
-    const std::string& password = in_.password;
-    const std::uint32_t code =
-        offWindowThread([&] { return platform::logon().CheckNetworkLogon(domain, user, password); });
+    const std::uint32_t code = offWindowThread([&] {
+        const platform::Password::Clear password = in_.password->reveal();
+        return platform::logon().CheckNetworkLogon(domain, user, password.text());
+    });
     passwordProved_ = code == platform::err::Success;
     if (code == platform::err::Success) return true;
     const std::string number = std::to_string(code);

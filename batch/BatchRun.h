@@ -7,6 +7,7 @@
 // ever held. The host is only ever called on the window's thread: with several machines at
 // once, machine work runs on worker threads and its calls are handed over to that thread.
 #include "batch/RunAndWait.h"
+#include "platform/Password.h"
 
 #include <string>
 #include <vector>
@@ -47,7 +48,8 @@ struct BatchInputs {
     std::string action; // "update", "start", "stop" or "survey"
     std::string service;
     std::string account;
-    std::string password;
+    // Held by the host until the run has ended; none for "start" and "stop".
+    const platform::Password* password = nullptr;
 };
 
 class BatchHost {
@@ -94,14 +96,19 @@ class BatchHost {
     virtual ResultsTarget resultsTarget();
     // Where a survey's file goes: by default as resultsTarget, under the survey's dated name.
     virtual ResultsTarget surveyTarget();
+    // Whether start and stop leave a results file too (same columns, N/A where one does not
+    // apply), as an unattended run must; the window keeps one for updates only.
+    virtual bool resultsOfEveryAction() { return false; }
     // Every ticked entry's end, in list order, once the run is over and before its closing
     // lines and boxes.
     virtual void machinesEnded(const std::vector<MachineEnd>& ends) { (void)ends; }
-    // The pane's last line, and the results file when the run saved one.
+    // The pane's summary line, and the results file when the run saved one.
     virtual void summaryLine(const std::string& line, const std::string& resultsPath) {
         (void)resultsPath;
         paneLine(line);
     }
+    // The pane's last line, naming the saved results file.
+    virtual void resultsSaved(const std::string& line) { paneLine(line); }
 
     // True once the user has asked the run to stop (Stop, or a close of the window): no
     // further machine starts, and a machine in flight that has not reached its change yet is

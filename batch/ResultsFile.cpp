@@ -1,5 +1,8 @@
 #include "batch/ResultsFile.h"
 
+#include "common/Names.h"
+#include "platform/NewFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -41,8 +44,9 @@ std::string csvField(const std::string& text) {
 }
 
 std::string resultsLine(const MachineResult& r) {
-    return csvField(r.machine) + "," + csvField(r.stopped) + "," + csvField(r.updated) + "," +
-           csvField(r.restarted) + "," + csvField(r.error);
+    const auto field = [](const std::string& text) { return csvField(visibleText(text)); };
+    return field(r.machine) + "," + field(r.stopped) + "," + field(r.updated) + "," + field(r.restarted) +
+           "," + field(r.error);
 }
 
 namespace {
@@ -76,10 +80,6 @@ std::string numberedName(const std::string& name, int n) {
 std::filesystem::path nativePath(const std::string& path) {
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
-int createNew(const std::string& path) {
-    return ::_wopen(nativePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                    _S_IREAD | _S_IWRITE);
-}
 int removeFile(const std::string& path) {
     return ::_wunlink(nativePath(path).c_str());
 }
@@ -93,9 +93,6 @@ int closeFile(int fd) {
     return ::_close(fd);
 }
 #else
-int createNew(const std::string& path) {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
 long long writeSome(int fd, const char* data, std::size_t size) {
     return ::write(fd, data, size);
 }
@@ -138,7 +135,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
     // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
     for (int n = 1; n <= MaxTries; ++n) {
         std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
-        int fd = createNew(candidate);
+        int fd = platform::createNewFile(candidate);
         if (fd >= 0) {
             fd_ = fd;
             path_ = candidate;
@@ -160,7 +157,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
     for (int n = 0; n < StagingTries && fd_ < 0; ++n) {
         staging =
             joinPath(directory, ".results-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp");
-        fd_ = createNew(staging);
+        fd_ = platform::createNewFile(staging);
         if (fd_ < 0 && errno != EEXIST)
             fail("Could not create the results file", joinPath(directory, name), errno);
     }

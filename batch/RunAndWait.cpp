@@ -20,8 +20,9 @@ namespace vantrel {
 
 namespace {
 
-// Wakes the wait when the watched window is asked to close. The check runs just after the
-// close event has been handled, once the window has recorded the request.
+// Wakes the wait when the watched window is asked to close, or sets a property (a Stop button
+// marks its window so). The check runs just after the event has been handled, once the window
+// has recorded the request.
 class CloseWatcher : public QObject {
   public:
     CloseWatcher(QEventLoop& loop, const std::function<bool()>& stopRequested, bool& stopped)
@@ -29,7 +30,7 @@ class CloseWatcher : public QObject {
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close) {
+        if (event->type() == QEvent::Close || event->type() == QEvent::DynamicPropertyChange) {
             QTimer::singleShot(0, this, [this] {
                 if (stopRequested_ && stopRequested_()) {
                     stopped_ = true;

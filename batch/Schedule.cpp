@@ -20,9 +20,7 @@
 namespace vantrel {
 
 std::string machineKey(const std::string& entry) {
-    std::string name = trimBlanks(entry);
-    if (name.rfind("\\\\", 0) == 0) name.erase(0, 2);
-    return QString::fromStdString(name).toCaseFolded().toStdString();
+    return QString::fromStdString(machineName(entry)).toCaseFolded().toStdString();
 }
 
 // Where every sequence stops before its change: a stop, or the halt after a logon failure.
@@ -111,8 +109,7 @@ MachineOutcome Schedule::notTried(int index, const std::string& machine, const s
     outcome.machine = machine;
     outcome.notTried = why;
     ++taken_;
-    if (in_.action == "update") results_.write(notTriedRow(machine, why));
-    if (in_.action == "survey") results_.writeLine(surveyLine(notTriedSurveyRow(machine, in_.service, why)));
+    results_.write(notTriedRow(machine, why));
     return outcome;
 }
 
@@ -159,6 +156,8 @@ std::vector<MachineOutcome> Schedule::oneAtATime(Gate& gate) {
 // Machines are handed to worker threads in list order. Until one has been updated and runs
 // again with the new account, only one is in flight: a fault that strikes every machine (an
 // account that cannot log on as a service) then costs one machine, as one at a time does.
+// From there the run widens by one for each machine that works, up to N: a fault that spares
+// the first machine alone (the one that already held the right) costs a few, not a wave.
 // The window's thread reads the list, hands each machine's calls and boxes to the window and
 // waits in its event loop, so it stays responsive. A stop, a halt or a fault starts no
 // further machine, and the run ends once those in flight have finished.
@@ -172,10 +171,11 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
     std::map<int, std::string> inFlight; // index -> machineKey
     std::deque<MachineOutcome> finished;
     std::string fault;
-    bool proved = in_.action != "update";
+    // How many may be in flight now.
+    int width = in_.action != "update" ? atOnce : 1;
 
     auto slotFor = [&](const std::string& key) {
-        if (inFlight.size() >= static_cast<std::size_t>(proved ? atOnce : 1)) return false;
+        if (inFlight.size() >= static_cast<std::size_t>(width)) return false;
         for (const auto& [index, running] : inFlight)
             if (running == key) return false;
         return true;
@@ -192,7 +192,7 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
             inFlight.erase(outcome.index);
             gate.ended(outcome.index);
             if (!outcome.fault.empty() && fault.empty()) fault = outcome.fault;
-            if (outcome.proved) proved = true;
+            if (outcome.proved) width = std::min(width + 1, atOnce);
             settle(gate, outcome, nextIndex, gate.inFlightBeforeChange());
         }
         if (ended) showPosition(nextIndex, static_cast<int>(inFlight.size()));

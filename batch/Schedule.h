@@ -48,7 +48,7 @@ class Schedule {
     int countedLength_ = -1; // the list's length when N was counted
 };
 
-// The name a machine entry stands for: blanks and a leading "\\" dropped, letter case folded.
+// The machine an entry stands for (machineName), letter case folded.
 // Entries with the same key never run their sequences at the same time.
 std::string machineKey(const std::string& entry);
 

@@ -39,12 +39,19 @@ std::string notArrivedText(bool start, std::uint32_t state) {
            " (" + ServiceStateName(state) + ")";
 }
 
+// A wait that a stop of the run ended: the service was still on its way.
+std::string stoppedWhileText(bool start, std::uint32_t state) {
+    return std::string("Error::the run was stopped while the service was ") +
+           (start ? "starting" : "stopping") + " (" + ServiceStateName(state) + ")";
+}
+
 } // namespace
 
 MachineOutcome Sequence::run(int index, const std::string& machine) {
     // Each machine's line carries its own outcome only.
     error_.clear();
     rowError_.clear();
+    grantError_.clear();
     failed_ = false;
     MachineOutcome outcome;
     outcome.index = index;
@@ -57,20 +64,22 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
 
     // To every platform call the empty name means this computer: a blank entry is refused
     // before anything, Osprel included, is asked to act.
-    if (isBlankName(m)) {
+    if (machineName(m).empty()) {
         host_.paneLine(m + Failed + " the machine name is empty; nothing was done");
         outcome.failed = true;
-        if (isUpdate) {
-            r.updated = "False";
-            r.error = BlankMachineText;
-            results_.write(r);
-        }
-        if (isSurvey) results_.writeLine(surveyLine({m, in_.service, "", "", "", "", BlankMachineText}));
+        if (isUpdate) r.updated = "False";
+        r.error = BlankMachineText;
+        results_.write(r);
         return outcome;
     }
 
     // A survey changes nothing, rights included.
-    if (!isSurvey && host_.grantLogonRight()) grantRight(m);
+    if (!isSurvey && host_.grantLogonRight()) {
+        partialRow(r, interruptedText("granting the logon right", "as it was"));
+        grantRight(m);
+    }
+    // Not changed yet: ended here, the machine is as it was.
+    partialRow(r, "Not tried: " + std::string(RunStoppedText));
 
     host_.highlightClient(index, m);
     host_.progressLine(m + ":" + in_.action + "ing...please wait");
@@ -82,12 +91,21 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     }
     if (auto why = gate_.holdBack(host_, index)) {
         outcome.notTried = *why;
-        if (isUpdate) results_.write(notTriedRow(m, *why));
+        results_.write(notTriedRow(m, *why));
         return outcome;
     }
-    if (in_.action == "start") outcome.failed = !start(m);
-    if (in_.action == "stop") outcome.failed = !stop(m);
-    if (isUpdate) update(r, outcome);
+    if (isUpdate) {
+        update(r, outcome);
+        return outcome;
+    }
+    const bool isStart = in_.action == "start";
+    partialRow(r, isStart ? interruptedText("starting the service", "stopped or starting")
+                          : interruptedText("stopping the service", "running or stopping"));
+    const std::optional<bool> done = isStart ? start(m) : stop(m);
+    (isStart ? r.restarted : r.stopped) = !done ? "N/A" : *done ? "True" : "False";
+    outcome.failed = !done.value_or(false) || !grantError_.empty();
+    r.error = grantError_ + (done && *done && grantError_.empty() ? error_ : rowError_);
+    results_.write(r);
     return outcome;
 }
 
@@ -96,69 +114,91 @@ void Sequence::grantRight(const std::string& m) {
     host_.progressLine(text);
     host_.paneLine(text);
     host_.yield();
-    const OsprelEnd end = host_.grantWithOsprel(trimBlanks(m), in_.account);
-    const std::string right = "the Logon as a service right ";
+    const OsprelEnd end = host_.grantWithOsprel(machineName(m), in_.account);
+    std::string reason;
     switch (end.outcome) {
     case RunOutcome::Finished:
-        host_.paneLine(m + ": " + right + "was granted to " + in_.account);
-        break;
+        host_.paneLine(m + ": the Logon as a service right was granted to " + in_.account);
+        return;
     case RunOutcome::FailedOnExit:
-        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account + " (Osprel " +
-                       (end.exitStatus < 0 ? std::string("ended abnormally")
-                                           : "exit status " + std::to_string(end.exitStatus)) +
-                       ")");
+        reason = end.exitStatus < 0 ? std::string("Osprel ended abnormally")
+                                    : "Osprel exit status " + std::to_string(end.exitStatus);
         break;
     case RunOutcome::FailedToStart:
-        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
-                       " (Osprel could not be started)");
+        reason = "Osprel could not be started";
         break;
     case RunOutcome::NotStarted: // a name Windows would cut short: Osprel would reach another machine
-        host_.paneLine(m + Failed + " " + right + "could not be granted to " + in_.account +
-                       " (the machine name holds a NUL character)");
+        reason = "the machine name holds a NUL character";
         break;
     case RunOutcome::Stopped: // the machine goes no further: its row says why
-        break;
+        return;
     }
+    host_.paneLine(m + Failed + " the Logon as a service right could not be granted to " + in_.account +
+                   " (" + reason + ")");
+    // A grant asked for and not done fails the machine, whatever its later steps do; the
+    // sequence itself goes on.
+    grantError_ = "Logon Right Failed: " + reason + ";";
 }
 
-bool Sequence::start(const std::string& m) {
+// nullopt: the service's state could not be read (error_ and rowError_ say why).
+std::optional<bool> Sequence::start(const std::string& m) {
     host_.progressLine(m + ":" + " trying to START service...");
-    if (IsServiceRunning(m, in_.service, error_)) {
+    bool read = false;
+    if (IsServiceRunning(m, in_.service, error_, &read)) {
         host_.paneLine(m + ": Service is already active");
+    } else if (!read) {
+        return stateUnread(m);
     } else if (startOrStop(true, m, wait_)) {
         host_.paneLine(m + ": started/restarted service");
     } else {
-        host_.paneLine(m + Failed + " Could not start/restart service");
+        host_.paneLine(m + Failed + " Could not start/restart service: " + error_);
+        rowError_ = "Start Failed: " + error_ + ";";
         return false;
     }
     return true;
 }
 
+std::nullopt_t Sequence::stateUnread(const std::string& m) {
+    host_.paneLine(m + Failed + " Could not read the state of the service: " + error_);
+    rowError_ = "Query Failed: " + error_ + ";";
+    return std::nullopt;
+}
+
 bool Sequence::startOrStop(bool start, const std::string& m, bool wait) {
     std::uint32_t state = 0;
-    if (!StartStopSericeWait(start, m, in_.service, wait, error_, &state)) return false;
+    bool cut = false;
+    if (!StartStopSericeWait(start, m, in_.service, wait, error_, &state, stopCheck(), &cut)) return false;
+    if (cut) {
+        error_ = stoppedWhileText(start, state);
+        return false;
+    }
     if (arrived(start, wait, state)) return true;
     error_ = notArrivedText(start, state);
     return false;
 }
 
-bool Sequence::stop(const std::string& m) {
+std::optional<bool> Sequence::stop(const std::string& m) {
     host_.paneLine("machine: " + m + "," + in_.service);
     host_.progressLine(m + ":" + " trying to STOP service...");
-    if (!IsServiceRunning(m, in_.service, error_)) {
-        host_.paneLine(m + ": Service is not running");
-    } else if (startOrStop(false, m, wait_)) {
+    bool read = false;
+    if (IsServiceRunning(m, in_.service, error_, &read)) {
+        if (!startOrStop(false, m, wait_)) {
+            host_.paneLine(m + Failed + " Could not stop service: " + error_);
+            rowError_ = "Stop Failed: " + error_ + ";";
+            return false;
+        }
         host_.paneLine(m + ": stopped service");
+    } else if (!read) {
+        return stateUnread(m);
     } else {
-        host_.paneLine(m + Failed + " Could not stop service");
-        return false;
+        host_.paneLine(m + ": Service is not running");
     }
     return true;
 }
 
 void Sequence::survey(const std::string& m, MachineOutcome& outcome) {
     const ServiceSurvey s = SurveyService(m, in_.service, in_.account);
-    results_.writeLine(surveyLine({m, in_.service, s.state, s.startType, s.account, s.logonRight, s.error}));
+    results_.write(SurveyRow{m, in_.service, s.state, s.startType, s.account, s.logonRight, s.error});
     outcome.logsOnAs = s.account;
     outcome.failed = !s.error.empty();
     if (outcome.failed) {
@@ -174,9 +214,10 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
     const std::string& m = r.machine;
     const bool useDirectory = host_.useDirectory();
     host_.progressLine(m + ":" + " updating account and/or password..");
+    partialRow(r, interruptedText("updating the account", "running with the old or the new account"));
     bool answered = true;
     std::string kept;
-    if (!ChangeServicePassword(m, in_.service, in_.account, in_.password, error_, useDirectory, &kept)) {
+    if (!ChangeServicePassword(m, in_.service, in_.account, *in_.password, error_, useDirectory, &kept)) {
         host_.paneLine(m + Failed + " unable to update service...");
         r.updated = "False";
         answered = !machineDidNotAnswer(error_);
@@ -202,18 +243,21 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
         rowError_ += "Restart Failed: not tried as the machine did not answer";
     } else if (restart) {
         host_.progressLine(m + ":" + " trying to STOP service...");
+        partialRow(r, interruptedText("stopping the service", "running or stopping"));
         bool stillStopping = false;
         if (IsServiceRunning(m, in_.service, error_)) {
             // Always waited for, bounded by the wait limit: a service still stop pending looks
             // active, and would be neither started nor reported.
             std::uint32_t state = 0;
-            const bool requested = StartStopSericeWait(false, m, in_.service, true, error_, &state);
+            bool cut = false;
+            const bool requested =
+                StartStopSericeWait(false, m, in_.service, true, error_, &state, stopCheck(), &cut);
             if (requested && state == platform::svc::Stopped) {
                 r.stopped = "True";
                 host_.paneLine(m + ": stopped service");
             } else {
                 if (requested) {
-                    error_ = notArrivedText(false, state);
+                    error_ = cut ? stoppedWhileText(false, state) : notArrivedText(false, state);
                     stillStopping = true;
                 }
                 host_.paneLine(m + Failed + " unable to stop service...");
@@ -222,6 +266,7 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
             }
         }
         host_.progressLine(m + ":" + " trying to START service...");
+        partialRow(r, interruptedText("starting the service", "stopped or starting"));
         if (stillStopping) {
             host_.paneLine(m + Failed + ":Could not start/restart service: it has not stopped");
             r.restarted = "False";
@@ -242,11 +287,11 @@ void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
             }
         }
     }
-    r.error = failed_ ? rowError_ : error_;
-    outcome.failed = failed_;
+    r.error = grantError_ + (failed_ ? rowError_ : grantError_.empty() ? error_ : "");
+    outcome.failed = failed_ || !grantError_.empty();
     outcome.updated = r.updated == "True";
     outcome.restarted = r.restarted == "True";
-    outcome.proved = outcome.updated && !failed_ && (!restart || outcome.restarted);
+    outcome.proved = outcome.updated && !outcome.failed && (!restart || outcome.restarted);
     results_.write(r);
 }
 

@@ -6,41 +6,62 @@
 #include "batch/ResultsFile.h"
 #include "batch/SurveyFile.h"
 
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
 // The results file of a run. With several machines at once, rows come from several threads.
+// It also knows, for a run that must end at once, where each machine in flight is.
 class Results {
   public:
-    void open(const ResultsTarget& to, const std::string& header = ResultsHeader) {
-        file_.emplace(to.directory, to.name, to.exact, header);
-    }
-    bool isOpen() const { return file_.has_value(); }
-    void write(const MachineResult& r) { writeLine(resultsLine(r)); }
-    void writeLine(const std::string& line) {
+    void open(const ResultsTarget& to);
+    // A survey's file: every row, a not-tried or interrupted one too, in the survey's columns.
+    void openSurvey(const ResultsTarget& to, const std::string& service);
+    bool isOpen() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (file_) file_->writeLine(line);
+        return file_.has_value();
     }
+    // A machine's row; once it is written the machine is no longer in flight.
+    void write(const MachineResult& r);
+    void write(const SurveyRow& r);
+    // The row `partial` stands for while its machine is in flight: what is known so far, and
+    // in its error column the step it is in and what state that may leave the service in.
+    void inFlight(const MachineResult& partial);
     // Closes the file and gives its path.
-    std::string close() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const std::string path = file_->path();
-        file_->close();
-        file_.reset();
-        return path;
-    }
-    void drop() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        file_.reset();
-    }
+    std::string close();
+    void drop();
+    // Ends the file now, from any thread: the machines in flight get their rows as last told,
+    // and each of `ticked` without a row its "Not tried" row. Later rows are dropped. Gives
+    // the file's path, empty when there was none.
+    std::string abandon(const std::vector<std::string>& ticked);
+    ~Results();
 
   private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::optional<ResultsFile> file_;
+    std::map<std::string, MachineResult> inFlight_; // by the entry's text
+    std::set<std::string> written_;
+    std::optional<std::string> survey_; // a survey's service: rows go in its columns
+
+    // The line of `r` in this file's columns.
+    std::string lineOf(const MachineResult& r) const;
+    void written(const std::string& machine, const std::string& line);
 };
+
+// The run whose results file is open, if any: for a front end that must end the process at
+// once (a second stop signal). See Results::abandon.
+std::string abandonCurrentRun(const std::vector<std::string>& ticked);
+
+// A machine in flight when the run was ended at once.
+inline std::string interruptedText(const std::string& step, const std::string& state) {
+    return "Interrupted while " + step + ": the service may be " + state + "; check the machine";
+}
 
 // Why a ticked machine was never changed.
 inline constexpr const char* RunStoppedText = "the run was stopped";
@@ -64,12 +85,6 @@ struct MachineOutcome {
     std::string fault;        // an unexpected fault on a worker thread, to be reported by the run
     std::string logsOnAs;     // a survey: the logon account read, when it could be
 };
-
-// A survey's row for a machine that was not tried.
-inline SurveyRow notTriedSurveyRow(const std::string& machine, const std::string& service,
-                                   const std::string& why) {
-    return {machine, service, "", "", "", "", "Not tried: " + why};
-}
 
 // What a sequence asks just before it changes anything on its machine, and what it reports
 // when the new account could not log on. Called from any thread.
@@ -96,14 +111,25 @@ class Sequence {
     MachineOutcome run(int index, const std::string& machine);
 
   private:
-    // start and stop give false when the action failed.
-    bool start(const std::string& m);
-    bool stop(const std::string& m);
+    // start and stop give false when the action failed, nothing when the service's state could
+    // not be read.
+    std::optional<bool> start(const std::string& m);
+    std::optional<bool> stop(const std::string& m);
+    std::nullopt_t stateUnread(const std::string& m);
     void update(MachineResult& r, MachineOutcome& outcome);
     void survey(const std::string& m, MachineOutcome& outcome);
     // StartStopSericeWait, and then whether the service got there: on false, error_ says why.
     bool startOrStop(bool start, const std::string& m, bool wait);
     void grantRight(const std::string& m);
+    // What the machine's row says should the run be ended at once from here on.
+    void partialRow(MachineResult r, const std::string& error) {
+        r.error = grantError_ + error;
+        results_.inFlight(r);
+    }
+    // A stop of the run ends a service wait at once: the row then says where the service was.
+    std::function<bool()> stopCheck() {
+        return [this] { return host_.stopRequested(); };
+    }
 
     // A failed step's text becomes the row's error; a later failure replaces it with its own,
     // a later success leaves it.
@@ -120,6 +146,7 @@ class Sequence {
     const bool skipUnanswered_;
     std::string error_; // the text the service procedures leave
     std::string rowError_;
+    std::string grantError_; // a grant asked for and not done: kept ahead of any later text
     bool failed_ = false;
 };
 

@@ -30,6 +30,11 @@ QStringList SplitClearCaseOutput(const QString& output) {
 bool GetClearCaseClients(const QString& server, ClientNames& list, const FillProgress& progress) {
     if (!progress.turn()) return true; // the window is closing: nothing more to report
 
+    if (server.contains(QChar(u'\0'))) {
+        // The tool would get the name cut at the NUL and list another server's clients.
+        showErrorBox("The licence server name holds a NUL character", failureContext);
+        return false;
+    }
     platform::CmdExecResult result;
     try {
         // The server name is one argument of its own: nothing in it reaches a shell.

@@ -4,6 +4,7 @@
 #include "batch/RunSettings.h"
 #include "batch/SurveyFile.h"
 #include "common/AppEnv.h"
+#include "common/Names.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,12 +39,12 @@ Terminal::Terminal() {
 
 void Terminal::out(const std::string& line) {
     clearProgress();
-    std::cout << line << '\n' << std::flush;
+    std::cout << visibleText(line) << '\n' << std::flush;
 }
 
 void Terminal::err(const std::string& line) {
     clearProgress();
-    std::cerr << line << '\n' << std::flush;
+    std::cerr << visibleText(line) << '\n' << std::flush;
 }
 
 // Cut to a usual terminal's width so the line never wraps, and padded with blanks over the
@@ -52,7 +53,7 @@ constexpr std::size_t ProgressWidth = 79;
 
 void Terminal::progress(const std::string& line) {
     if (!errIsTerminal_) return;
-    std::string shown = line.substr(0, ProgressWidth);
+    std::string shown = visibleText(line).substr(0, ProgressWidth);
     shown.resize(ProgressWidth, ' ');
     std::cerr << '\r' << shown << std::flush;
     progressShown_ = true;
@@ -73,7 +74,7 @@ Answer ConsoleDialogs::message(Icon icon, const std::string& title, const std::s
     return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
-ConsoleHost::ConsoleHost(const Options& o, const std::string& password, const ClientNames& machines,
+ConsoleHost::ConsoleHost(const Options& o, const platform::Password& password, const ClientNames& machines,
                          Terminal& t, const std::atomic<bool>& stop)
     : o_(o), password_(password), machines_(machines), t_(t), stop_(stop) {}
 
@@ -91,9 +92,11 @@ void ConsoleHost::yield() {
 
 OsprelEnd ConsoleHost::grantWithOsprel(const std::string& machine, const std::string& account) {
     OsprelEnd end;
-    end.outcome = RunAndWait(
+    // Blocking: there is no window to keep turning, and the wait looks at the stop a few times
+    // a second, where an event loop would only be woken by a close the console never gets.
+    end.outcome = RunAndWaitBlocking(
         osprelProgram(), osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
-        {}, [this] { return stopRequested(); }, &end.exitStatus);
+        [this] { return stopRequested(); }, &end.exitStatus);
     return end;
 }
 

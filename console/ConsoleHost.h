@@ -53,10 +53,10 @@ class ConsoleDialogs : public Dialogs {
 
 class ConsoleHost : public BatchHost {
   public:
-    ConsoleHost(const Options& o, const std::string& password, const ClientNames& machines, Terminal& t,
-                const std::atomic<bool>& stop);
+    ConsoleHost(const Options& o, const platform::Password& password, const ClientNames& machines,
+                Terminal& t, const std::atomic<bool>& stop);
 
-    BatchInputs inputs() override { return {o_.action, o_.service, o_.account, password_}; }
+    BatchInputs inputs() override { return {o_.action, o_.service, o_.account, &password_}; }
     bool waitForService() override { return o_.wait; }
     int machinesAtOnce() override;
     int clientCount() override { return machines_.count(); }
@@ -78,11 +78,14 @@ class ConsoleHost : public BatchHost {
     bool goOn(RunQuestion question, const std::string& text) override;
     ResultsTarget resultsTarget() override;
     ResultsTarget surveyTarget() override;
+    bool resultsOfEveryAction() override { return true; }
     void summaryLine(const std::string& line, const std::string& resultsPath) override;
+    // The summary, the last line, names the file already.
+    void resultsSaved(const std::string&) override {}
 
   private:
     const Options& o_;
-    const std::string password_;
+    const platform::Password& password_;
     const ClientNames& machines_;
     Terminal& t_;
     const std::atomic<bool>& stop_;

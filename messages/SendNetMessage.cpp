@@ -29,7 +29,7 @@ QString messageWireText(const QString& text) {
 bool SendNetMessage(const QString& machine, const QString& text) {
     try {
         // The messenger's empty name is this computer: a blank name is never sent to.
-        const std::string name = trimBlanks(machine.toStdString());
+        const std::string name = machineName(machine.toStdString());
         if (name.empty()) return false;
         const QString wire = messageWireText(text);
         // The messenger is given two bytes per UTF-16 unit of the text plus the first byte of
@@ -70,7 +70,7 @@ void SendMessageRun(MessageRunHost& host) {
             if (!host.clientTicked(i)) continue;
 
             const QString machine = host.clientName(i);
-            if (isBlankName(machine.toStdString())) {
+            if (machineName(machine.toStdString()).empty()) {
                 host.report(sendBlankMachineLine());
                 continue;
             }

@@ -137,7 +137,7 @@ QString doQuickQueryOn(RegistryHost& host, const QString& machineName, bool disp
         told.status = status;
     };
     const RegistryInputs page = host.inputs();
-    const QString machine = QString::fromStdString(trimBlanks(machineName.toStdString()));
+    const QString machine = QString::fromStdString(vantrel::machineName(machineName.toStdString()));
     if (machine.isEmpty()) {
         // An empty name would reach this computer's own registry (or none): refused before
         // anything is called.

@@ -47,12 +47,15 @@ started=$(date +%s)
 WORK=${VANTREL_QT_WINDOWS_WORK:-$HOME/.cache/vantrel/qt-$QT_VERSION-mingw64-work}
 mkdir -p "$WORK"
 
-# Debian's source package, through a private sources list so the system's lists stay as they are.
+# Debian's source package, from the archives this machine's APT is configured with, through a
+# private sources list so the system's lists stay as they are.
 SRC=$(find "$WORK" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)
 if [ -z "$SRC" ] || [ ! -f "$SRC/CMakeLists.txt" ]; then
     mkdir -p "$WORK/apt/lists/partial"
-    echo "deb-src http://deb.debian.org/debian bookworm main" >"$WORK/apt/sources.list"
-    APT="-o Dir::Etc::sourcelist=$WORK/apt/sources.list -o Dir::Etc::sourceparts=- -o Dir::State::Lists=$WORK/apt/lists"
+    eval "$(apt-config shell LIST Dir::Etc::sourcelist/f PARTS Dir::Etc::sourceparts/d)"
+    "$ROOT/scripts/deb-src-list.sh" "${LIST:-/etc/apt/sources.list}" "${PARTS:-/etc/apt/sources.list.d}" "$WORK/apt"
+    APT="-o Dir::Etc::sourcelist=$WORK/apt/sources.list -o Dir::Etc::sourceparts=$WORK/apt/sources.list.d"
+    APT="$APT -o Dir::State::Lists=$WORK/apt/lists"
     # shellcheck disable=SC2086
     apt-get -q $APT update
     # shellcheck disable=SC2086

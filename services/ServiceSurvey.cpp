@@ -167,7 +167,7 @@ bool SameAccount(const std::string& a, const std::string& b) {
 ServiceSurvey SurveyService(const std::string& machine, const std::string& service,
                             const std::string& rightsAccount) {
     ServiceSurvey out;
-    const std::string name = trimBlanks(machine);
+    const std::string name = machineName(machine);
     if (name.empty()) {
         out.error = BlankMachineText;
         return out;

@@ -28,6 +28,11 @@ constexpr const char* DirectoryTestHost = "DC01";
 constexpr const char* DirectoryTestUser = "svc_albd";
 
 std::function<void(long long)> pauseObserver;
+std::function<std::chrono::steady_clock::time_point()> waitClock;
+
+std::chrono::steady_clock::time_point waitNow() {
+    return waitClock ? waitClock() : std::chrono::steady_clock::now();
+}
 
 // Collects the outcome of one service procedure: the first failing step and the description
 // of the last unexpected fault. A fault skips only the statement that raised it; the
@@ -117,16 +122,23 @@ void setPauseObserver(std::function<void(long long units)> observer) {
     pauseObserver = std::move(observer);
 }
 
-void Pause(long long units) {
+void setWaitClock(std::function<std::chrono::steady_clock::time_point()> clock) {
+    waitClock = std::move(clock);
+}
+
+bool Pause(long long units, const std::function<bool()>& stopRequested) {
+    if (stopRequested && stopRequested()) return false;
     if (pauseObserver) pauseObserver(units);
-    if (units <= 0) return;
+    if (units <= 0) return true;
     // Slept in slices with a turn of the event loop after each: a pause lasts up to ten
-    // seconds, far too long for a window that cannot repaint.
+    // seconds, far too long for a window that cannot repaint or a stop that must be seen.
     constexpr long long SliceMicroseconds = 50000;
     for (long long left = units * pauseUnitMicroseconds(); left > 0; left -= SliceMicroseconds) {
         std::this_thread::sleep_for(std::chrono::microseconds(std::min(left, SliceMicroseconds)));
         yieldEvents();
+        if (stopRequested && stopRequested()) return false;
     }
+    return true;
 }
 
 std::string ServiceStateName(std::uint32_t state) {
@@ -155,7 +167,8 @@ std::string TrimAtNul(const std::string& text) {
     return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
-std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText) {
+std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText,
+                             const std::function<bool()>& stopRequested) {
     Outcome out("WaitForService");
     platform::ServiceStatus status;
     bool haveStatus = false;
@@ -174,22 +187,35 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
         return read;
     };
 
+    // The limit counts real time, the remote calls' included, not only the pauses.
+    // A unit of 0 (tests: pauses without sleeping) keeps the shortest limit, one microsecond a unit.
+    const long long unit = std::max<long long>(pauseUnitMicroseconds(), 1);
+    const auto started = waitNow();
+    const std::chrono::microseconds limit(WaitForServiceLimitUnits * unit);
     if (query()) {
         using Clock = std::chrono::steady_clock;
         auto lastProgress = Clock::now();
         auto lastCheckPoint = status.checkPoint;
-        long long waited = 0; // pause units, against the overall cap
         while (status.currentState == pendingState) {
-            if (waited >= WaitForServiceLimitUnits) {
+            const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(waitNow() - started);
+            if (waited >= limit) {
                 out.setFailure(WaitLimitText);
                 break;
             }
             // A tenth of the service's own estimate, but never hammer it nor doze for minutes.
             const long long waitTime =
                 std::min(std::clamp<long long>(std::llround(status.waitHint / 10.0), 1000, 10000),
-                         WaitForServiceLimitUnits - waited);
-            Pause(waitTime);
-            waited += waitTime;
+                         (limit - waited).count() / unit + 1);
+            // A stop is taken once the service has overrun its own estimate: one still within
+            // it finishes, so a stop between an update's stop and restart does not leave it
+            // stopped; one that hangs or crawls is let go at once.
+            const auto overdue = [&] {
+                return waitNow() - started > std::chrono::milliseconds(status.waitHint) && stopRequested();
+            };
+            if (!Pause(waitTime, stopRequested ? std::function<bool()>(overdue) : std::function<bool()>())) {
+                out.setFailure(WaitStoppedText);
+                break;
+            }
             if (!query()) break;
             if (status.checkPoint > lastCheckPoint) {
                 lastProgress = Clock::now();
@@ -207,16 +233,18 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
 }
 
 bool StartStopSericeWait(bool start, const std::string& machine, const std::string& service, bool wait,
-                         std::string& errorText, std::uint32_t* finalState) {
+                         std::string& errorText, std::uint32_t* finalState,
+                         const std::function<bool()>& stopRequested, bool* waitStopped) {
     if (finalState) *finalState = 0;
-    const std::string machineName = trimBlanks(machine);
-    if (machineName.empty()) {
+    if (waitStopped) *waitStopped = false;
+    const std::string name = machineName(machine);
+    if (name.empty()) {
         errorText = BlankMachineText;
         return false;
     }
     Outcome out("StartStopSericeWait");
     const std::string serviceName = trimBlanks(service);
-    Handle manager = openManager(out, machineName);
+    Handle manager = openManager(out, name);
     Handle serviceHandle = manager ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         // Only the request decides the outcome; the wait merely holds the return until the
@@ -233,8 +261,11 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
             }
             requested = true;
             std::string waitText;
-            if (wait)
-                state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText);
+            if (wait) {
+                state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText,
+                                       stopRequested);
+                if (waitStopped) *waitStopped = waitText.rfind(WaitStoppedText, 0) == 0;
+            }
         });
         if (finalState && requested) {
             // A failed query only leaves the state unknown; it is no failure of the request.
@@ -256,11 +287,11 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
 }
 
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const std::string& password, std::string& errorText, bool useDirectory,
+                           const platform::Password& password, std::string& errorText, bool useDirectory,
                            std::string* keptAccount) {
     if (keptAccount) keptAccount->clear();
-    const std::string machineName = trimBlanks(machine);
-    if (machineName.empty()) {
+    const std::string name = machineName(machine);
+    if (name.empty()) {
         errorText = BlankMachineText;
         return false;
     }
@@ -271,7 +302,7 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
 
     Outcome out("ChangeServicePassword");
     const std::string serviceName = trimBlanks(service);
-    Handle manager = openManager(out, machineName);
+    Handle manager = openManager(out, name);
     Handle lock = 0;
     if (manager) {
         out.attempt([&] {
@@ -292,8 +323,15 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
                                             : platform::Result<platform::ServiceConfig>{};
             platform::ServiceConfigChange change;
             change.serviceStartName = trimBlanks(account);
-            // As typed: blanks at either end are part of a Windows password.
-            change.password = password;
+            // As typed: blanks at either end are part of a Windows password. The clear copies
+            // live for this one call.
+            struct WipeLater {
+                std::optional<std::string>& text;
+                ~WipeLater() {
+                    if (text) platform::wipe(*text);
+                }
+            } wipeLater{change.password};
+            change.password = password.reveal().text();
             if (auto e = scm.ChangeServiceConfig(serviceHandle, change)) {
                 out.stepFailed("ChangeServiceConfig", e);
                 return;
@@ -320,8 +358,9 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
 }
 
 bool IsServiceRunning(const std::string& machineTyped, const std::string& serviceTyped,
-                      std::string& errorText) {
-    const std::string machine = trimBlanks(machineTyped);
+                      std::string& errorText, bool* stateRead) {
+    if (stateRead) *stateRead = false;
+    const std::string machine = machineName(machineTyped);
     const std::string service = trimBlanks(serviceTyped);
     if (machine.empty() || machine.find('<') != std::string::npos) {
         errorText = "Error: Invalid hostname";
@@ -330,32 +369,46 @@ bool IsServiceRunning(const std::string& machineTyped, const std::string& servic
 
     Handle manager = 0;
     std::string fault;
+    std::string step; // the failed call's text, as the other procedures give it
+    const auto stepFailed = [&](const char* name, std::uint32_t code) {
+        step = "Error::" + ServiceErrorText(static_cast<std::int32_t>(code)) + "::IsServiceRunning:" + name;
+    };
     try {
         auto& scm = platform::serviceControl();
         auto opened = scm.OpenSCManager(machine, svc::ScManagerEnumerateService);
+        if (!opened.ok()) stepFailed("OpenSCManager", opened.error);
         if (opened.ok()) {
             manager = opened.value;
-            // Size probe over every Win32 service, then one buffer with a record to spare
-            // for the active ones.
+            // Size probe over every Win32 service, then one buffer with a record to spare. All of
+            // them, not only the active ones: a service missing from the machine is a failure,
+            // never "not running".
             auto probe = scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateAll, 0);
+            auto all = probe;
             if (probe.error == platform::err::MoreData) {
                 const auto entries = std::llround(probe.bytesNeeded / double(svc::EnumRecordSize) + 1);
                 const auto bufferBytes = static_cast<std::uint32_t>(entries * svc::EnumRecordSize);
-                auto active =
-                    scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateActive, bufferBytes);
-                if (active.error == platform::err::Success) {
-                    // The key name itself: a name that is merely part of another service's
-                    // name or display name is a different service. Letter case does not count,
-                    // as the service manager itself ignores it.
-                    const bool running =
-                        std::any_of(active.entries.begin(), active.entries.end(), [&](const auto& entry) {
-                            return sameServiceName(TrimAtNul(entry.serviceName), service);
-                        });
-                    const Handle done = manager;
-                    manager = 0;
-                    scm.CloseServiceHandle(done);
-                    return running;
+                all = scm.EnumServicesStatus(manager, svc::ServiceWin32, svc::StateAll, bufferBytes);
+            }
+            if (all.error != platform::err::Success) {
+                stepFailed("EnumServicesStatus", all.error);
+            } else {
+                // The key name itself: a name that is merely part of another service's name
+                // or display name is a different service. Letter case does not count, as the
+                // service manager itself ignores it.
+                const auto found =
+                    std::find_if(all.entries.begin(), all.entries.end(), [&](const auto& entry) {
+                        return sameServiceName(TrimAtNul(entry.serviceName), service);
+                    });
+                const Handle done = manager;
+                manager = 0;
+                scm.CloseServiceHandle(done);
+                if (found == all.entries.end()) {
+                    errorText = "Error::" + ServiceErrorText(platform::err::ServiceDoesNotExist) +
+                                "::IsServiceRunning:EnumServicesStatus::";
+                    return false;
                 }
+                if (stateRead) *stateRead = true;
+                return found->status.currentState != svc::Stopped;
             }
         }
     } catch (const std::exception& e) {
@@ -371,7 +424,7 @@ bool IsServiceRunning(const std::string& machineTyped, const std::string& servic
             // The handle is gone with the broken layer; the failure is reported below.
         }
     }
-    errorText = "::" + fault;
+    errorText = step + "::" + fault;
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "clients/RunMarks.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "common/Names.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -25,12 +26,18 @@ class WindowBatchHost : public vantrel::BatchHost {
   public:
     explicit WindowBatchHost(frmMain& w) : w_(w) {}
 
+    // The password box keeps what was typed; the run's copy is this host's, wiped when the
+    // run ends.
     vantrel::BatchInputs inputs() override {
         const std::string action = w_.actionTypeCombo->currentText().toStdString();
         // A survey needs no password: the box is left unread.
+        if (action != "survey") {
+            QByteArray typed = w_.passwdTxt->text().toUtf8();
+            password_ = platform::Password(typed.constData(), static_cast<std::size_t>(typed.size()));
+            platform::wipe(typed.data(), static_cast<std::size_t>(typed.size()));
+        }
         return {action, w_.serviceNameCombo->currentText().toStdString(),
-                w_.serviceAccountTxt->text().toStdString(),
-                action == "survey" ? std::string() : w_.passwdTxt->text().toStdString()};
+                w_.serviceAccountTxt->text().toStdString(), action == "survey" ? nullptr : &password_};
     }
     bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
     int machinesAtOnce() override { return vantrel::machinesAtOnce(); }
@@ -48,7 +55,9 @@ class WindowBatchHost : public vantrel::BatchHost {
     bool useDirectory() override { return w_.checkboxUseActiveDirectory->isChecked(); }
     bool stopAndRestart() override { return w_.checkboxStopStartService->isChecked(); }
 
-    void paneLine(const std::string& line) override { w_.SetMsg(QString::fromStdString(line)); }
+    void paneLine(const std::string& line) override {
+        w_.SetMsg(QString::fromStdString(vantrel::visibleText(line)));
+    }
     void progressLine(const std::string& line) override {
         w_.progress()->set_msg(QString::fromStdString(line));
     }
@@ -98,6 +107,7 @@ class WindowBatchHost : public vantrel::BatchHost {
 
   private:
     frmMain& w_;
+    platform::Password password_;
 };
 
 } // namespace

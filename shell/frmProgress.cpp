@@ -133,6 +133,7 @@ void frmProgress::offer_stop() {
 
 void frmProgress::showStop(bool shown) {
     stopRequested_ = false;
+    setProperty("stopRequested", false);
     // The position belongs to the command that offered Stop.
     positionLbl->clear();
     positionLbl->hide();
@@ -144,6 +145,8 @@ void frmProgress::showStop(bool shown) {
 
 void frmProgress::stopBut_Click() {
     stopRequested_ = true;
+    // Wakes a wait for a helper program, which watches this window's events.
+    setProperty("stopRequested", true);
     // Machines under way still finish: the button says so until the command ends.
     stopBut->setEnabled(false);
     stopBut->setText(QStringLiteral("Stopping..."));

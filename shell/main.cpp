@@ -1,6 +1,7 @@
 // Vantrel: the windowed tool. Takes no arguments; everything happens in the main window.
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
+#include "platform/Password.h"
 #include "shell/QtDialogs.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
@@ -10,6 +11,8 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    // The password typed into the window is a secret from the start.
+    platform::keepSecretsInProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     // Ties the windows to the installed vantrel.desktop (its icon and name in task bars).

@@ -10,6 +10,7 @@
 #include "common/MainWindow.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimNetwork.h"
+#include "services/modServices.h"
 #include "shell/frmMain.h"
 #include "shell/frmProgress.h"
 
@@ -236,11 +237,11 @@ class tst_BatchRun : public QObject {
               << "WS001: stopped service"
               << (grant ? "WS001: started/restarted service"
                         : "WS001:>> FAILED <<::Could not start/restart service")
-              << Saved + path
               << (!kept ? "Run summary: 1 machine done, 0 updated, 1 restarted, 1 failed (WS001), 0 not tried"
                   : grant
                       ? "Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 0 not tried"
-                      : "Run summary: 1 machine done, 1 updated, 0 restarted, 1 failed (WS001), 0 not tried");
+                      : "Run summary: 1 machine done, 1 updated, 0 restarted, 1 failed (WS001), 0 not tried")
+              << Saved + path; // the run's last line
         QCOMPARE(w->textMsg->toPlainText(), pane(lines).replace("\r\n", "\n"));
 
         QStringList steps = {"Executing please wait..."};
@@ -267,7 +268,8 @@ class tst_BatchRun : public QObject {
     // name matches whatever its letter case. A blank entry reaches no platform call (to each
     // the empty name means this computer). An Osprel that fails is reported; the run goes on.
     // A machine that does not answer the change is not asked to stop and start as well.
-    // At one at a time it follows the documented steps: no stop, a start is tried.
+    // At one at a time it follows the documented steps: no stop, a start is tried. The failed
+    // grant leads its row, whatever failed after it.
     void blankEntriesAndTrimmedNames_data() {
         QTest::addColumn<int>("atOnce");
         QTest::addColumn<QByteArray>("unanswered");
@@ -276,11 +278,13 @@ class tst_BatchRun : public QObject {
             "Error::RPC Server is unavailable. The client may not be accessible. Try pinging "
             "the client.::1722::";
         QTest::newRow("one at a time")
-            << 1 << "WS005,N/A,False,False,Restart Failed: " + rpc + "StartStopSericeWait:OpenSCManager::"
+            << 1
+            << "WS005,N/A,False,False,Logon Right Failed: Osprel exit status 1;Restart Failed: " + rpc +
+                   "StartStopSericeWait:OpenSCManager::"
             << "WS005:>> FAILED <<::Could not start/restart service";
         QTest::newRow("four at once")
             << 4
-            << "WS005,N/A,False,False,Update Failed: " + rpc +
+            << "WS005,N/A,False,False,Logon Right Failed: Osprel exit status 1;Update Failed: " + rpc +
                    "ChangeServicePassword:OpenSCManager::;Restart Failed: not tried as the machine did not "
                    "answer"
             << "WS005:>> FAILED <<::Could not start/restart service: the machine did not answer";
@@ -311,9 +315,9 @@ class tst_BatchRun : public QObject {
         QVERIFY(lines.contains(line));
         QCOMPARE(lines.filter("right could not be granted").size(), 1);
         // Blank entries count as failed machines: named by their text, however blank.
-        QVERIFY2(lines[0].startsWith("Run summary: 4 machines done, 1 updated, 1 restarted, 3 failed (") &&
-                     lines[0].endsWith("), 0 not tried") && lines[0].contains("WS005"),
-                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith("Run summary: 4 machines done, 1 updated, 1 restarted, 3 failed (") &&
+                     lines[1].endsWith("), 0 not tried") && lines[1].contains("WS005"),
+                 qPrintable(lines[1]));
         QCOMPARE(lines.filter("Enabling Logon").size(), 2);
         QCOMPARE(service("WS001").value("state").toString(), "running");
         QCOMPARE(service("WS001").value("account").toString(), Account);
@@ -321,7 +325,8 @@ class tst_BatchRun : public QObject {
     }
 
     // A name holding a NUL reaches no machine: Windows would cut it at the NUL (to WS002 here,
-    // and Osprel would get it cut too). Every step on it fails with 123.
+    // and Osprel would get it cut too). Every step on it fails with 123. The NUL shows as "\0"
+    // in the results file and the pane, never as a raw byte.
     void nulInNameReachesNoMachine() {
         fill({QString("WS002") + QChar(u'\0') + "x"});
         setInputs("update");
@@ -331,41 +336,60 @@ class tst_BatchRun : public QObject {
         QVERIFY(!rights("WS002", Account).contains("SeServiceLogonRight"));
         const QList<QByteArray> rows = readAll(resultsPath()).split('\n');
         QCOMPARE(rows.size(), 3);
-        QVERIFY2(rows[1].contains(",False,") && rows[1].contains("Error Code = 123"), rows[1]);
-        QVERIFY(w->textMsg->toPlainText().contains("the Logon as a service right could not be granted to " +
-                                                   Account + " (the machine name holds a NUL character)"));
+        QVERIFY2(rows[1].startsWith("WS002\\0x,") && rows[1].contains(",False,") &&
+                     rows[1].contains("Error Code = 123"),
+                 rows[1]);
+        QVERIFY(!readAll(resultsPath()).contains('\0'));
+        const QString pane = w->textMsg->toPlainText();
+        QVERIFY(!pane.contains(QChar(u'\0')));
+        QVERIFY(
+            pane.contains("WS002\\0x:>> FAILED <<: the Logon as a service right could not be granted to " +
+                          Account + " (the machine name holds a NUL character)"));
     }
 
     // Start and stop need no account; each outcome has its own pane line, nothing is written
-    // to a results file.
+    // to a results file. A state that could not be read is a failure with its reason, never
+    // "not running".
     void startAndStop_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("host");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("state");
-        const QString failedStart = ":>> FAILED <<: Could not start/restart service";
+        const QString failedStart = ":>> FAILED <<: Could not start/restart service: ";
+        const QString unread = ":>> FAILED <<: Could not read the state of the service: Error::";
+        const QString missing =
+            unread + "Specified service does not exist.::1060::IsServiceRunning:EnumServicesStatus::";
+        const QString unreachable = unread +
+                                    "RPC Server is unavailable. The client may not be accessible. Try "
+                                    "pinging the client.::1722::IsServiceRunning:OpenSCManager::";
         QTest::newRow("start running")
             << "start"
             << "WS001" << QStringList{"WS001: Service is already active"} << "running";
         QTest::newRow("start stopped")
             << "start"
             << "WS002" << QStringList{"WS002: started/restarted service"} << "running";
-        QTest::newRow("start disabled") << "start"
-                                        << "WS003" << QStringList{"WS003" + failedStart} << "stopped";
+        QTest::newRow("start disabled")
+            << "start"
+            << "WS003"
+            << QStringList{"WS003" + failedStart +
+                           "Error::Service cannot be started.  Ensure that it is not "
+                           "disabled::1058::StartStopSericeWait:StartService::"}
+            << "stopped";
         QTest::newRow("start missing") << "start"
-                                       << "WS004" << QStringList{"WS004" + failedStart} << "";
+                                       << "WS004" << QStringList{"WS004" + missing} << "";
         QTest::newRow("start unreachable") << "start"
-                                           << "WS005" << QStringList{"WS005" + failedStart} << "running";
+                                           << "WS005" << QStringList{"WS005" + unreachable} << "running";
         QTest::newRow("stop running")
             << "stop"
             << "WS001" << QStringList{"machine: WS001,Albd", "WS001: stopped service"} << "stopped";
-        const QStringList notRunning[] = {
-            {"WS002", "stopped"}, {"WS003", "stopped"}, {"WS004", ""}, {"WS005", "running"}};
+        const QStringList notRunning[] = {{"WS002", "stopped", ": Service is not running"},
+                                          {"WS003", "stopped", ": Service is not running"},
+                                          {"WS004", "", missing},
+                                          {"WS005", "running", unreachable}};
         for (const auto& row : notRunning) {
             const QString h = row[0];
             QTest::addRow("stop %s", qPrintable(h))
-                << "stop" << h << QStringList{"machine: " + h + ",Albd", h + ": Service is not running"}
-                << row[1];
+                << "stop" << h << QStringList{"machine: " + h + ",Albd", h + row[2]} << row[1];
         }
     }
     void startAndStop() {
@@ -389,7 +413,8 @@ class tst_BatchRun : public QObject {
     // With the wait box ticked the run stays with a machine until its service has stopped or
     // started. An update's restart waits for the stop whatever the box says; the service runs
     // again at the end, or the row says why not. Waits are bounded (the endless stop runs into
-    // the wait limit, 1.2 s at the test's pause unit).
+    // the wait limit, 1.2 s at the test's pause unit). A Stop during the wait ends it once the
+    // service has overrun its own estimate, and the row says where the service was left.
     void waitForService_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("host");
@@ -398,33 +423,46 @@ class tst_BatchRun : public QObject {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("row");
+        QTest::addColumn<bool>("stop"); // Stop pressed as the wait begins (WS006's estimate: 100 ms)
         QTest::newRow("stop, wait") << "stop"
                                     << "WS006" << true << 500 << "stopped"
-                                    << "WS006: stopped service" << QByteArray();
+                                    << "WS006: stopped service" << QByteArray() << false;
         QTest::newRow("stop, no wait") << "stop"
                                        << "WS006" << false << 600000 << "stop_pending"
-                                       << "WS006: stopped service" << QByteArray();
+                                       << "WS006: stopped service" << QByteArray() << false;
         QTest::newRow("start that hangs")
             << "start"
             << "WS007" << true << 0 << "start_pending"
-            << "WS007:>> FAILED <<: Could not start/restart service" << QByteArray();
+            << "WS007:>> FAILED <<: Could not start/restart service: Error::Service is not running after the "
+               "start (start pending)"
+            << QByteArray() << false;
         QTest::newRow("restart, no wait")
             << "update"
             << "WS006" << false << 300 << "running"
-            << "WS006: started/restarted service" << QByteArray("WS006,True,True,True,No Error:4");
+            << "WS006: started/restarted service" << QByteArray("WS006,True,True,True,No Error:4") << false;
         QTest::newRow("restart after an endless stop")
             << "update"
             << "WS006" << false << 600000 << "stop_pending"
             << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
             << QByteArray("WS006,False,True,False,Stop Failed: Error::Service has not stopped after the stop "
-                          "(stop pending);Restart Failed: not started as the service has not stopped");
+                          "(stop pending);Restart Failed: not started as the service has not stopped")
+            << false;
+        QTest::newRow("Stop during an endless stop")
+            << "update"
+            << "WS006" << false << 600000 << "stop_pending"
+            << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
+            << QByteArray(
+                   "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
+                   "stopping (stop pending);Restart Failed: not started as the service has not stopped")
+            << true;
         QTest::newRow("restart that hangs")
             << "update"
             << "WS007" << true << 0 << "start_pending"
             << "WS007:>> FAILED <<::Could not start/restart service"
             << QByteArray(
                    "WS007,N/A,True,False,Restart Failed: Error::Service is not running after the start "
-                   "(start pending)");
+                   "(start pending)")
+            << false;
     }
     void waitForService() {
         QFETCH(QString, action);
@@ -434,12 +472,23 @@ class tst_BatchRun : public QObject {
         QFETCH(QString, state);
         QFETCH(QString, line);
         QFETCH(QByteArray, row);
-        prepare(network(stopMs));
+        QFETCH(bool, stop);
+        QString json = network(stopMs);
+        if (stop) {
+            const auto hint = json.indexOf("\"wait_hint_ms\": 3000", json.indexOf("\"WS006\""));
+            json.replace(hint, 20, "\"wait_hint_ms\": 100 ");
+            vantrel::setPauseObserver([this](long long) {
+                if (!w->progress()->stopRequested())
+                    QTest::mouseClick(w->progress()->stopBut, Qt::LeftButton);
+            });
+        }
+        prepare(json);
         fill({host});
         setInputs(action, "CORP\\svc_old", "0ld!pass"); // an account that may log on
         w->checkboxStopStartService->setChecked(true);
         w->checkboxWaitForService->setChecked(wait);
         execute();
+        vantrel::setPauseObserver({});
         QCOMPARE(service(host).value("state").toString(), state);
         QVERIFY2(w->textMsg->toPlainText().split("\n").contains(line), qPrintable(w->textMsg->toPlainText()));
         if (!row.isEmpty()) QCOMPARE(readAll(resultsPath()), Header + row + "\r\n");
@@ -477,6 +526,12 @@ class tst_BatchRun : public QObject {
                                         << "CORP\\<svc" << Password << true << must;
         QTest::newRow("no password") << "update"
                                      << "Albd" << Account << "" << true << must;
+        // Windows would take it cut at the NUL; a local account has no domain check to stop it.
+        QTest::newRow("password holding a NUL")
+            << "update"
+            << "Albd"
+            << ".\\svc_local" << QString("N3w") + QChar(0) + "pass" << true
+            << "The password holds a NUL character, which Windows cannot take.\r\nNo machine was changed.";
         QTest::newRow("update, empty list")
             << "update"
             << "Albd" << Account << Password << false << "No clients in the Client list";
@@ -535,8 +590,8 @@ class tst_BatchRun : public QObject {
             QCOMPARE(readAll(resultsPath(i)), Header);
         QCOMPARE(boxes.shown.size(), size_t(2));
         const QStringList lines = w->textMsg->toPlainText().split('\n');
-        QCOMPARE(lines[0], "Run summary: 0 machines done, 0 updated, 0 restarted, 0 failed, 0 not tried");
-        QVERIFY(lines[1].startsWith(Saved + progDir + "/_results"));
+        QCOMPARE(lines[1], "Run summary: 0 machines done, 0 updated, 0 restarted, 0 failed, 0 not tried");
+        QVERIFY(lines[0].startsWith(Saved + progDir + "/_results"));
         QCOMPARE(service("WS001").value("account").toString(), "CORP\\svc_old");
     }
 
@@ -602,7 +657,8 @@ class tst_BatchRun : public QObject {
         checkNoPassword();
     }
 
-    // An Osprel that cannot be started: the fault box, and the run goes on with the update.
+    // An Osprel that cannot be started: the fault box, and the run goes on with the update; the
+    // machine fails all the same, as the right it was to get is not granted.
     void missingOsprel() {
         QTemporaryDir empty;
         vantrel::setProgramDirectory(empty.path().toStdString());
@@ -618,7 +674,9 @@ class tst_BatchRun : public QObject {
                      fault.endsWith("\r\nCould not execute --> " + empty.path() +
                                     "/Osprel \\\\WS001 -u CORP\\svc_new -p SeServiceLogonRight"),
                  qPrintable(fault));
-        QCOMPARE(readAll(resultsPath()), Header + "WS001,N/A,True,N/A,No Error:6\r\n");
+        QCOMPARE(readAll(resultsPath()),
+                 Header + "WS001,N/A,True,N/A,Logon Right Failed: Osprel could not be started;\r\n");
+        QCOMPARE(marks(), "F");
     }
 
     // Whatever the user does to the list during the run: each finished machine's line is on
@@ -685,6 +743,7 @@ class tst_BatchRun : public QObject {
         QTest::newRow("three at once, while Osprel runs") << "Osprel" << QByteArray() << 3 << "close";
         QTest::newRow("Stop, between machines")
             << "machines" << QByteArray("WS001,N/A,True,N/A,No Error:6\r\n") << 1 << "stop";
+        QTest::newRow("Stop, while Osprel runs") << "Osprel" << QByteArray() << 1 << "stop";
         QTest::newRow("Stop, three at once, while Osprel runs") << "Osprel" << QByteArray() << 3 << "stop";
         QTest::newRow("progress window closed, between stop and restart")
             << "restart" << QByteArray("WS001,True,True,True,No Error:4\r\n") << 1 << "progress";
@@ -746,12 +805,12 @@ class tst_BatchRun : public QObject {
             QCOMPARE(service(untouched).value("account").toString(), "CORP\\svc_old");
         QCOMPARE(boxTexts(), QStringList{"Saved Results to File: " + path});
         const QStringList lines = w->textMsg->toPlainText().split('\n');
-        QCOMPARE(lines[0], QString("Run summary: %1 done, %2 updated, %3 restarted, 0 failed, %4 not tried")
+        QCOMPARE(lines[1], QString("Run summary: %1 done, %2 updated, %3 restarted, 0 failed, %4 not tried")
                                .arg(written.isEmpty() ? "0 machines" : "1 machine")
                                .arg(written.isEmpty() ? 0 : 1)
                                .arg(restart ? 1 : 0)
                                .arg(written.isEmpty() ? 6 : 5));
-        QCOMPARE(lines[1], Saved + path);
+        QCOMPARE(lines[0], Saved + path);
         QVERIFY(!w->longCommandRunning());
         const QDir fds("/proc/self/fd");
         for (const auto& fd : fds.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
@@ -915,7 +974,8 @@ class tst_BatchRun : public QObject {
     // and counts the rest. With several at once the first machine runs alone until one has
     // worked, so a fault that strikes every machine changes one before the question; machines
     // in flight wait at their change for the answer ("in flight": WS101 holds the right and
-    // opens the run wide, WS102 fails, WS103-WS105 are still in Osprel, which grants nothing).
+    // widens the run by one, WS102 fails, WS103 is still in Osprel, which grants nothing, and
+    // WS104 and WS105 never start: each machine that works lets one more run at once).
     void haltOnLogonFailure_data() {
         QTest::addColumn<int>("atOnce");
         QTest::addColumn<bool>("goOn");
@@ -975,12 +1035,12 @@ class tst_BatchRun : public QObject {
         QCOMPARE(pane.contains("Run stopped after a logon failure: " + QString::number(notTried) +
                                " machines left untouched"),
                  !goOn);
-        QCOMPARE(pane[1], Saved + path);
-        QVERIFY(pane[0].endsWith(", " + QString::number(notTried) + " not tried"));
+        QCOMPARE(pane[0], Saved + path);
+        QVERIFY(pane[1].endsWith(", " + QString::number(notTried) + " not tried"));
         for (int i = 6 - notTried; i <= 5; ++i)
             QCOMPARE(service(QString("WS10%1").arg(i)).value("account").toString(), "CORP\\svc_old");
         if (inFlight) {
-            QCOMPARE(pane.filter("could not be granted to CORP\\svc_new (Osprel exit status 1)").size(), 3);
+            QCOMPARE(pane.filter("could not be granted to CORP\\svc_new (Osprel exit status 1)").size(), 1);
             QVERIFY(all.contains("WS101,True,True,True,No Error:4\r\n"));
         }
 
@@ -994,7 +1054,7 @@ class tst_BatchRun : public QObject {
         }
         QVERIFY(!positions.isEmpty());
         // Machines held at their change were started: they count, though not tried.
-        QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 5 : 5 - notTried);
+        QCOMPARE(positions.last().mid(8, 1).toInt(), inFlight ? 3 : 5 - notTried);
 
         // The list marks the machines that failed and those not tried until the next run, which
         // "Tick Only Failed Machines" makes a retry of exactly the failed ones.
@@ -1106,15 +1166,17 @@ class tst_BatchRun : public QObject {
         QCOMPARE(service("WS108").value("state").toString(), "running");
         QCOMPARE(rights("WS108", Account), QStringList{"SeServiceLogonRight"});
         QVERIFY(!rows[0].join().contains("1061") && !rows[0].join().contains("locked"));
-        // The console's list drops the later "WS101" and "ws102" as names it holds already, as
-        // the window's own commands do (the test filled the window's list directly): one row and
-        // one copy of each line of those entries go; the rest is the same.
-        for (const QString& entry : {QString("WS101"), QString("ws102")}) {
+        // The console's list drops the later entries that name a machine it holds already, in
+        // any spelling (the test filled the window's list directly): one row and one copy of
+        // each line of those entries go; the rest is the same.
+        for (const QString& entry :
+             {QString("WS101 "), QString("ws102"), QString(" \\\\WS103"), QString("WS101")}) {
             rows[0].removeAt(
                 rows[0].indexOf(*std::find_if(rows[0].begin(), rows[0].end(), [&](const QByteArray& row) {
                     return row.startsWith(entry.toUtf8() + ",");
                 })));
-            QStringList own = lines[0].filter(QRegularExpression("^" + entry + ":"));
+            QStringList own =
+                lines[0].filter(QRegularExpression("^" + QRegularExpression::escape(entry) + ":"));
             own.removeDuplicates();
             for (const QString& line : own)
                 lines[0].removeOne(line);
@@ -1181,9 +1243,9 @@ class tst_BatchRun : public QObject {
         const QString text = w->textMsg->toPlainText();
         QVERIFY(text.contains("WS001: Albd is Running, starts Auto, logs on as CORP\\svc_old; logon right of "
                               "CORP\\svc_new: False"));
-        QVERIFY(text.startsWith("Run summary: 7 machines done, 3 failed (WS004, WS005, WS006), 0 not tried\n"
-                                "Saved survey to file --> " +
-                                dir + "/" + surveys[0]));
+        QVERIFY(
+            text.startsWith("Saved survey to file --> " + dir + "/" + surveys[0] +
+                            "\nRun summary: 7 machines done, 3 failed (WS004, WS005, WS006), 0 not tried\n"));
         QCOMPARE(marks(), "OOOFFF-");
         QCOMPARE(w->clients->widget()->item(0)->toolTip(), "WS001: logs on as CORP\\svc_old");
 

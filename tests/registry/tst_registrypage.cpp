@@ -225,7 +225,8 @@ class tst_RegistryPage : public QObject {
         QFETCH(QString, expected);
         QFETCH(QStringList, failed);
         host->summary = "from the last run\r\n";
-        setClients({"WS001", "WS002", "WS003", "WS004"}, {0, 2, 3});
+        // WS003 as written on Windows: the registry is reached as \\WS003 all the same.
+        setClients({"WS001", "WS002", "\\\\WS003", "WS004"}, {0, 2, 3});
         host->page.action = action;
         host->page.keyPath = key;
         host->page.valueName = valueName;
@@ -234,15 +235,17 @@ class tst_RegistryPage : public QObject {
         QCOMPARE(host->summary, expected);
         QVERIFY(host->summaryShown);
         QStringList pane;
-        for (const QString machine : {"WS001", "WS003", "WS004"})
-            pane << (failed.contains(machine) ? ":>> FAILED <<: " + action + " on " + machine +
+        for (const QString entry : {"WS001", "\\\\WS003", "WS004"}) {
+            const QString machine = entry.right(5);
+            pane << (failed.contains(machine) ? ":>> FAILED <<: " + action + " on " + entry +
                                                     (machine == "WS004" ? ": error 53" : ": error 2")
-                                              : action + ": " + machine);
+                                              : action + ": " + entry);
+        }
         QCOMPARE(host->pane, pane);
         QVERIFY(boxes.shown.empty()); // no box for a read
         QCOMPARE(host->progress,
                  (QStringList{"begin: Getting information...", "Getting info for --> WS001",
-                              "Getting info for --> WS003", "Getting info for --> WS004", "end"}));
+                              "Getting info for --> \\\\WS003", "Getting info for --> WS004", "end"}));
     }
 
     void updateRun_data() {

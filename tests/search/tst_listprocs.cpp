@@ -251,22 +251,29 @@ class tst_ListProcs : public QObject {
         QTest::addColumn<QString>("outcome"); // output, "!error text" for a raised error, "!!" for a fault
         QTest::addColumn<bool>("result");
         QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("server");
         QTest::newRow("names") << QStringList{"ws2"} << "WS1\r\nWS2\r\nWS3\r\n"
-                               << true << QStringList{"ws2", "WS1", "WS3"};
+                               << true << QStringList{"ws2", "WS1", "WS3"} << "LIC";
         QTest::newRow("last name without line end")
-            << QStringList{} << "WS1\r\nWS2" << true << QStringList{"WS1", "WS2"};
+            << QStringList{} << "WS1\r\nWS2" << true << QStringList{"WS1", "WS2"} << "LIC";
         QTest::newRow("LF line ends") << QStringList{} << "WS1\nws1\nWS2\n"
-                                      << true << QStringList{"WS1", "WS2"};
-        QTest::newRow("empty output") << QStringList{"x"} << "" << false << QStringList{"x"};
+                                      << true << QStringList{"WS1", "WS2"} << "LIC";
+        QTest::newRow("empty output") << QStringList{"x"} << "" << false << QStringList{"x"} << "LIC";
         QTest::newRow("tool error") << QStringList{"x"} << "!cleartool: Error: Unknown host \"Q\"." << false
-                                    << QStringList{"x"};
-        QTest::newRow("platform fault") << QStringList{"x"} << "!!" << false << QStringList{"x"};
+                                    << QStringList{"x"} << "LIC";
+        QTest::newRow("platform fault") << QStringList{"x"} << "!!" << false << QStringList{"x"} << "LIC";
+        // The tool would get the name cut at the NUL and list another server's clients.
+        QTest::newRow("server name with a NUL")
+            << QStringList{"x"} << "WS1\r\n"
+            << false << QStringList{"x"} << QString("LIC") + QChar(u'\0') + "2";
     }
     void clearCaseClients() {
         QFETCH(QStringList, before);
         QFETCH(QString, outcome);
         QFETCH(bool, result);
         QFETCH(QStringList, after);
+        QFETCH(QString, server);
+        const bool refused = server.contains(QChar(u'\0'));
         CannedClearTool tool;
         tool.fault = outcome == "!!";
         tool.answer.ok = !outcome.startsWith('!');
@@ -274,12 +281,14 @@ class tst_ListProcs : public QObject {
             (tool.answer.ok ? outcome : outcome.mid(1)).toStdString();
         platform::setClearTool(&tool);
         ListFixture f(before);
-        QCOMPARE(GetClearCaseClients("LIC", f.list), result);
+        QCOMPARE(GetClearCaseClients(server, f.list), result);
         QCOMPARE(f.names(), after);
-        if (outcome.startsWith('!')) {
+        if (outcome.startsWith('!') || refused) {
             QCOMPARE(boxes.shown.size(), size_t(1));
             const QString text = QString::fromStdString(boxes.shown[0].text);
-            const QString description = tool.fault ? "network file unreadable" : outcome.mid(1);
+            const QString description = refused      ? "The licence server name holds a NUL character"
+                                        : tool.fault ? "network file unreadable"
+                                                     : outcome.mid(1);
             QVERIFY2(
                 text.startsWith("Error::" + description + "\r\nCould not get ClearCase Clients Only\r\n"),
                 qPrintable(text));

@@ -19,6 +19,7 @@
 
 using namespace vantrel;
 using platform::Handle;
+using platform::Password;
 using platform::ServiceStatus;
 namespace svc = platform::svc;
 
@@ -241,7 +242,8 @@ class TestServices : public QObject {
     }
 
     // Running means an active service whose key name is the one asked for, letter case aside,
-    // both names trimmed of blanks.
+    // both names trimmed of blanks. A state that could not be read (the machine did not answer
+    // or refused, the service is not on it) is no "not running": the text says why.
     void isServiceRunning_data() {
         QTest::addColumn<QString>("machine");
         QTest::addColumn<QString>("service");
@@ -249,6 +251,10 @@ class TestServices : public QObject {
         QTest::addColumn<QString>("errorText");
         QTest::addColumn<bool>("platformCalled");
         const QString untouched = "caller's text";
+        const QString missing =
+            "Error::Specified service does not exist.::1060::IsServiceRunning:EnumServicesStatus::";
+        const QString unreachable = "Error::RPC Server is unavailable. The client may not be accessible. Try "
+                                    "pinging the client.::1722::IsServiceRunning:OpenSCManager::";
         QTest::newRow("running") << "WS1"
                                  << "Alerter" << true << untouched << true;
         QTest::newRow("leading \\\\") << "\\\\WS1"
@@ -258,19 +264,23 @@ class TestServices : public QObject {
         QTest::newRow("other letter case") << "WS1"
                                            << "aLERTER" << true << untouched << true;
         QTest::newRow("beginning of a name") << "WS1"
-                                             << "Al" << false << untouched << true;
+                                             << "Al" << false << missing << true;
         QTest::newRow("word of a display name") << "WS1"
-                                                << "Service" << false << untouched << true;
+                                                << "Service" << false << missing << true;
         QTest::newRow("name plus display name") << "WS1"
-                                                << "Alerter - Alerter Service" << false << untouched << true;
+                                                << "Alerter - Alerter Service" << false << missing << true;
         QTest::newRow("unknown service") << "WS1"
-                                         << "Nope" << false << untouched << true;
+                                         << "Nope" << false << missing << true;
         QTest::newRow("unreachable") << "OFF1"
-                                     << "Albd" << false << "::" << true;
+                                     << "Albd" << false << unreachable << true;
         QTest::newRow("not in network") << "WS404"
-                                        << "Albd" << false << "::" << true;
-        QTest::newRow("access denied") << "NOADM"
-                                       << "Albd" << false << "::" << true;
+                                        << "Albd" << false << unreachable << true;
+        QTest::newRow("access denied")
+            << "NOADM"
+            << "Albd" << false
+            << "Error::Unexpected Error.  Check Microsoft for related Error Code = "
+               "5::IsServiceRunning:OpenSCManager::"
+            << true;
         QTest::newRow("blanks trimmed") << " WS1  "
                                         << " Alerter " << true << untouched << true;
         QTest::newRow("blank machine") << "   "
@@ -291,8 +301,10 @@ class TestServices : public QObject {
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text = "caller's text";
-        QCOMPARE(IsServiceRunning(machine.toStdString(), service.toStdString(), text), running);
+        bool read = false;
+        QCOMPARE(IsServiceRunning(machine.toStdString(), service.toStdString(), text, &read), running);
         QCOMPARE(QString::fromStdString(text), errorText);
+        QCOMPARE(read, errorText == "caller's text"); // the text is replaced only on failure
         QCOMPARE(!rec.calls.empty(), platformCalled);
         QVERIFY(rec.allClosed());
     }
@@ -428,15 +440,41 @@ class TestServices : public QObject {
         QCOMPARE(text, std::string("No Error:3"));
         QVERIFY(pauses_.empty());
 
-        // Progress reported for ever: the wait gives up at its overall limit, exactly.
-        setPauseUnitMicroseconds(0);
+        // Progress reported for ever: the wait gives up at its overall limit, counted in real
+        // time (here each look at the clock finds 100 ms gone, as slow remote calls would),
+        // not in pauses alone.
+        setPauseUnitMicroseconds(0); // the limit is then 1.2 s
         ScriptedStatus endless;
         for (std::uint32_t cp = 1; cp <= 60; ++cp)
             endless.statuses.push_back(status(svc::StopPending, cp, 25006));
         platform::setServiceControl(&endless);
+        auto fakeNow = std::chrono::steady_clock::now();
+        setWaitClock([&] { return fakeNow += std::chrono::milliseconds(100); });
+        pauses_.clear();
         QCOMPARE(WaitForService(1, svc::StopPending, text), svc::StopPending);
+        setWaitClock({});
         QCOMPARE(text, std::string(WaitLimitText) + "::");
-        QCOMPARE(std::accumulate(pauses_.begin(), pauses_.end(), 0LL), WaitForServiceLimitUnits);
+        QCOMPARE(pauses_, std::vector<long long>(11, 2501));
+
+        // A stop of the run ends the wait of a service past its own estimate between two looks,
+        // with the state it has reached; one within its estimate is let finish.
+        ScriptedStatus overrun, onTime;
+        for (std::uint32_t cp = 1; cp <= 60; ++cp)
+            overrun.statuses.push_back(status(svc::StopPending, cp, 1));
+        for (std::uint32_t cp = 1; cp <= 3; ++cp)
+            onTime.statuses.push_back(status(svc::StopPending, cp, 25006));
+        onTime.statuses.push_back(status(svc::Stopped, 0, 0));
+        setWaitClock([&] { return fakeNow += std::chrono::milliseconds(10); });
+        int asked = 0;
+        platform::setServiceControl(&overrun);
+        pauses_.clear();
+        QCOMPARE(WaitForService(1, svc::StopPending, text, [&] { return ++asked > 2; }), svc::StopPending);
+        QCOMPARE(text, std::string(WaitStoppedText) + "::");
+        QCOMPARE(pauses_.size(), std::size_t(2));
+        platform::setServiceControl(&onTime);
+        QCOMPARE(WaitForService(1, svc::StopPending, text, [] { return true; }), svc::Stopped);
+        setWaitClock({});
+        QCOMPARE(text, std::string("No Error:3"));
     }
 
     // A blank machine name is this computer to the service manager: refused before any call.
@@ -463,8 +501,8 @@ class TestServices : public QObject {
         const bool result = procedure == "start" ? StartStopSericeWait(true, m, "Albd", true, text, &state)
                             : procedure == "stop"
                                 ? StartStopSericeWait(false, m, "Albd", true, text, &state)
-                                : ChangeServicePassword(m, "Albd", "CORP\\svc_albd", "N3w!pass", text,
-                                                        procedure == "directory");
+                                : ChangeServicePassword(m, "Albd", "CORP\\svc_albd", Password("N3w!pass"),
+                                                        text, procedure == "directory");
         QVERIFY(!result);
         QCOMPARE(text, std::string(BlankMachineText));
         QVERIFY(rec.calls.empty());
@@ -534,7 +572,8 @@ class TestServices : public QObject {
     // Names are trimmed; the password is stored as typed, its blanks being part of it.
     void changePasswordTrimsAccountKeepsPassword() {
         std::string text = "before";
-        QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", " N3w!pass  ", text, false));
+        QVERIFY(ChangeServicePassword(" WS1 ", " Albd ", "  CORP\\svc_albd ", Password(" N3w!pass  "), text,
+                                      false));
         QCOMPARE(text, std::string("No Error:6"));
         const auto s = serviceOf("WS1", "Albd");
         QCOMPARE(s.at("account").get<std::string>(), std::string("CORP\\svc_albd"));
@@ -543,7 +582,7 @@ class TestServices : public QObject {
         // The new logon takes effect on the next start: the account's password has no blanks.
         QVERIFY(!StartStopSericeWait(true, "WS1", "Albd", true, text));
         QVERIFY2(text.find("::1069::") != std::string::npos, text.c_str());
-        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         QVERIFY(StartStopSericeWait(true, "WS1", "Albd", true, text));
         QCOMPARE(stateOf("WS1", "Albd"), 4u);
     }
@@ -579,7 +618,7 @@ class TestServices : public QObject {
         platform::setServiceControl(&rec);
         std::string text;
         QVERIFY(!ChangeServicePassword(machine.toStdString(), service.toStdString(), account.toStdString(),
-                                       "pw", text, false));
+                                       Password("pw"), text, false));
         QCOMPARE(QString::fromStdString(text), errorText);
         QVERIFY(rec.allClosed()); // the lock included
         const auto s = serviceOf("WS1", "Albd");
@@ -592,11 +631,11 @@ class TestServices : public QObject {
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text;
-        QVERIFY(!ChangeServicePassword("WS1", "Nope", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(!ChangeServicePassword("WS1", "Nope", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         const std::vector<std::string> expected = {"OpenSCManager", "LockServiceDatabase", "OpenService",
                                                    "UnlockServiceDatabase", "CloseServiceHandle"};
         QCOMPARE(rec.calls, expected);
-        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, false));
+        QVERIFY(ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
         QCOMPARE(text, std::string("No Error:6"));
     }
 
@@ -640,7 +679,7 @@ class TestServices : public QObject {
         if (procedure == "start")
             result = StartStopSericeWait(true, "WS1", "Albd", true, text);
         else if (procedure == "change")
-            result = ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "x", text, false);
+            result = ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("x"), text, false);
         else
             result = IsServiceRunning("WS1", "Alerter", text);
         QCOMPARE(QString::fromStdString(text), errorText);
@@ -654,7 +693,7 @@ class TestServices : public QObject {
         RecordingServiceControl rec(platform::serviceControl());
         platform::setServiceControl(&rec);
         std::string text = "caller's text";
-        QVERIFY(!ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", "N3w!pass", text, true));
+        QVERIFY(!ChangeServicePassword("WS1", "Albd", "CORP\\svc_albd", Password("N3w!pass"), text, true));
         QCOMPARE(text, std::string("caller's text"));
         QVERIFY(rec.calls.empty());
         QCOMPARE(serviceOf("WS1", "Albd").at("account").get<std::string>(), std::string("CORP\\svc_old"));
@@ -668,7 +707,7 @@ class TestServices : public QObject {
     void directoryLookupFailureShowsError() {
         platform::sim::loadNetwork(db_, R"({"machines": [{"name": "WS1"}]})");
         std::string text = "kept";
-        QVERIFY(!ChangeServicePassword("WS1", "Albd", "a", "b", text, true));
+        QVERIFY(!ChangeServicePassword("WS1", "Albd", "a", Password("b"), text, true));
         QCOMPARE(text, std::string("kept"));
         QCOMPARE(boxes_.shown.size(), std::size_t(1));
         QCOMPARE(boxes_.shown[0].icon, Icon::Critical);
