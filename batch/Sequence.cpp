@@ -94,6 +94,8 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
         results_.write(notTriedRow(m, *why));
         return outcome;
     }
+    // The machine's service manager and service are opened once for all its steps.
+    ServiceSession session(m, in_.service);
     if (isUpdate) {
         update(r, outcome);
         return outcome;

@@ -22,8 +22,10 @@ bool WorkerHost::clientTicked(int index) {
 std::string WorkerHost::clientText(int index) {
     return onWindowThread(o_, [&] { return w_.clientText(index); });
 }
+// What only shows is not waited for: with dozens of machines at once the window's thread would
+// otherwise hold every worker up once per line.
 void WorkerHost::highlightClient(int index, const std::string& machine) {
-    onWindowThread(o_, [&] { w_.highlightClient(index, machine); });
+    toWindowThread(o_, [w = &w_, index, machine] { w->highlightClient(index, machine); });
 }
 bool WorkerHost::grantLogonRight() {
     return onWindowThread(o_, [&] { return w_.grantLogonRight(); });
@@ -35,10 +37,10 @@ bool WorkerHost::stopAndRestart() {
     return onWindowThread(o_, [&] { return w_.stopAndRestart(); });
 }
 void WorkerHost::paneLine(const std::string& line) {
-    onWindowThread(o_, [&] { w_.paneLine(line); });
+    toWindowThread(o_, [w = &w_, line] { w->paneLine(line); });
 }
 void WorkerHost::progressLine(const std::string& line) {
-    onWindowThread(o_, [&] { w_.progressText(line); });
+    toWindowThread(o_, [w = &w_, line] { w->progressText(line); });
 }
 void WorkerHost::beginBusy(const std::string& text) {
     onWindowThread(o_, [&] { w_.beginBusy(text); });

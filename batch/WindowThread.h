@@ -1,8 +1,8 @@
 #pragma once
 // Handing calls between the window's thread and the run's other threads. Windows, boxes and
 // the message pane live on the window's thread only; a worker hands each of its calls over
-// and waits for it. Slow single calls go the other way: off the window's thread while it
-// keeps turning.
+// and waits for the answer, or, for a line or a highlight that only shows, does not wait. Slow single calls
+// go the other way: off the window's thread while it keeps turning.
 #include "batch/BatchRun.h"
 #include "common/Dialogs.h"
 
@@ -18,6 +18,12 @@
 #include <type_traits>
 
 namespace vantrel {
+
+// Hands `call` to the thread of `windowObject` without waiting: for what only shows something.
+// Calls handed over from one thread run in the order they were handed. Worker threads only.
+template <class F> void toWindowThread(QObject* windowObject, F&& call) {
+    QMetaObject::invokeMethod(windowObject, std::forward<F>(call), Qt::QueuedConnection);
+}
 
 // Runs `call` on the thread of `windowObject` and waits for it. Worker threads only.
 template <class F> auto onWindowThread(QObject* windowObject, F&& call) {

@@ -143,6 +143,8 @@ std::string sharedWith(HANDLE file) {
                ", who may let any user read it";
     if (!dacl) return "it has no access list, so every user may read it";
 
+    // Wine keeps no entries of a file's own (only its mode's, as Everyone): the rest follows
+    // Microsoft's documentation of access lists.
     constexpr ACCESS_MASK readAccess = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
     constexpr ACCESS_MASK takeOver = WRITE_DAC | WRITE_OWNER;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {

@@ -36,6 +36,10 @@ class NulGuardedServiceControl : public ServiceControl {
         return in_.EnumServicesStatus(manager, serviceType, serviceState, bufferBytes);
     }
     std::uint32_t CloseServiceHandle(Handle handle) override { return in_.CloseServiceHandle(handle); }
+    Result<ServiceStatus> WaitServiceStatus(Handle service, std::uint32_t states,
+                                            const StatusWait& how) override {
+        return in_.WaitServiceStatus(service, states, how);
+    }
 
   private:
     ServiceControl& in_;

@@ -1,9 +1,11 @@
 #pragma once
 // The service control manager of a (remote) machine: OpenSCManagerA, OpenServiceA,
 // StartServiceA, ControlService, QueryServiceStatusEx, QueryServiceConfigA, ChangeServiceConfigA,
-// LockServiceDatabase, UnlockServiceDatabase, EnumServicesStatusA, CloseServiceHandle.
+// LockServiceDatabase, UnlockServiceDatabase, EnumServicesStatusA, CloseServiceHandle,
+// NotifyServiceStatusChange.
 #include "platform/Types.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,11 @@ constexpr std::uint32_t EnumRecordSize = 36; // sizeof(ENUM_SERVICE_STATUSA)
 constexpr std::uint32_t AutoStart = 2;
 constexpr std::uint32_t DemandStart = 3;
 constexpr std::uint32_t Disabled = 4;
+// NotifyServiceStatusChange's SERVICE_NOTIFY_* bits: one per state.
+constexpr std::uint32_t notifyBit(std::uint32_t state) {
+    return state >= 1 && state <= 7 ? 1u << (state - 1) : 0u;
+}
+constexpr std::uint32_t NotifyEveryState = 0x7F;
 } // namespace svc
 
 // SERVICE_STATUS_PROCESS.
@@ -80,6 +87,19 @@ struct ServiceConfigChange {
     std::optional<std::string> displayName;
 };
 
+// How a wait for a service's state ends (ServiceControl::WaitServiceStatus).
+struct StatusWait {
+    std::uint32_t timeoutMs = 0;
+    // Asked on the waiting thread at least every 50 ms; false ends the wait. May give the
+    // window's events a turn.
+    std::function<bool()> keepWaiting;
+};
+
+// Test seam: true makes every backend answer WaitServiceStatus as where the notification
+// fails (120), so the caller polls.
+void forceStatusPolling(bool on);
+bool statusPollingForced();
+
 class ServiceControl {
   public:
     virtual ~ServiceControl() = default;
@@ -97,6 +117,15 @@ class ServiceControl {
     virtual ServiceEnumeration EnumServicesStatus(Handle manager, std::uint32_t serviceType,
                                                   std::uint32_t serviceState, std::uint32_t bufferBytes) = 0;
     virtual std::uint32_t CloseServiceHandle(Handle handle) = 0;
+    // NotifyServiceStatusChange for the states of `states` (svc::notifyBit), waited for on this
+    // thread: error 0 with the status once the service is in one of them (at once when it is
+    // already), 258 (WAIT_TIMEOUT) with the status as of then when how.timeoutMs passed first,
+    // 1223 (ERROR_CANCELLED) likewise when how.keepWaiting answered false. Any other error: no
+    // notification could be had (the registration's error, or 120 ERROR_CALL_NOT_IMPLEMENTED),
+    // and the caller polls with QueryServiceStatusEx, which reports a handle or machine fault
+    // itself. This default, for a facility without the notification, answers 120.
+    virtual Result<ServiceStatus> WaitServiceStatus(Handle service, std::uint32_t states,
+                                                    const StatusWait& how);
 };
 
 } // namespace platform

@@ -250,6 +250,36 @@ if [ "$code" -eq 0 ] && [ "$row" = "$HERE,VantrelRunTest,Running,Demand,$HERE\\$
 else
     fail "vantrel-run.exe survey: exit $code, row '$row'"
 fi
+# The password file's owner and access list, read from the open handle. Wine keeps no access
+# list of a file's own: it shows the Unix owner (another user's file as ANONYMOUS LOGON's) and
+# the mode's bits for others as Everyone, and turns entries set on a file (INTERACTIVE, Guests,
+# WRITE_DAC ...) into mode bits, losing them; those cases are not shown here.
+password_file_case() { # password_file_case NAME FILE EXPECTED: refused before any machine
+    set +e
+    WINEPATH="$QT_WINEPATH" timeout 120 "$WINE" "$WIN/bin/vantrel-run.exe" update --service VantrelRunTest \
+        --account "$HERE\\$(id -un)" --password-file "$2" "$HERE" >"$WORK/file.out" 2>&1
+    code=$?
+    set -e
+    if [ "$code" -eq 2 ] && tr -d '\r' <"$WORK/file.out" | grep -q -- "$3"; then
+        pass
+    else
+        fail "vantrel-run.exe, password file $1: exit $code"
+        tr -d '\r' <"$WORK/file.out" | head -5
+    fi
+}
+# Accepted, then refused for the NUL in it: the file's check passed.
+printf 'Rotated\000x\n' >"$WORK/pw-own"
+chmod 600 "$WORK/pw-own"
+password_file_case "of its owner alone" "$(winpath "$WORK/pw-own")" "holds a NUL character"
+cp "$WORK/pw-own" "$WORK/pw-shared"
+chmod 644 "$WORK/pw-shared"
+password_file_case "readable by others" "$(winpath "$WORK/pw-shared")" "it lets Everyone read it"
+if [ "$(id -u)" -eq 0 ]; then
+    cp "$WORK/pw-own" "$WORK/pw-other"
+    chown 65534 "$WORK/pw-other"
+    password_file_case "of another user" "$(winpath "$WORK/pw-other")" "it belongs to .*, who may let any user read it"
+fi
+password_file_case "a pipe with no server" '\\.\pipe\vantrel-none' "cannot be read (Windows error 2)"
 timeout 120 "$WINE" sc stop VantrelRunTest >/dev/null 2>&1 || true
 timeout 120 "$WINE" sc delete VantrelRunTest >/dev/null 2>&1 || true
 stage_end "the windowed program and vantrel-run"
@@ -257,16 +287,21 @@ stage_end "the windowed program and vantrel-run"
 # --- The MSI, as an administrator deploys it: installed silently, the installed program run by
 # a user who cannot write Program Files (its results go to %LOCALAPPDATA%), removed silently.
 # The superuser is not bound by permissions, so then this stage runs as nobody, in a prefix of
-# its own, on a virtual display of its own.
+# its own, on a virtual display of its own. That user may not reach the checkout (cloned into a
+# folder only its owner can enter), so all it needs is copied into a folder of its own under the
+# system's temporary folder ($TMPDIR may be private to the superuser).
 echo "== the MSI under Wine"
 "$WINESERVER" -k >/dev/null 2>&1 || true
 MSI=$(ls "$WIN"/Vantrel-*-x64.msi)
-USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
-cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
 as_user() { "$@"; }
 if [ "$(id -u)" -eq 0 ]; then
+    USERDIR=$(mktemp -d /tmp/vantrel-msi.XXXXXX)
+    cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
     chown -R 65534:65534 "$USERDIR"
     as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+else
+    USERDIR=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-msi.XXXXXX")
+    cp "$MSI" "$WIN/bin/installed_update.exe" "$USERDIR/"
 fi
 DISPLAY_NO=$((90 + $$ % 100))
 Xvfb ":$DISPLAY_NO" -ac -nolisten tcp -screen 0 1280x900x24 >/dev/null 2>&1 &

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <thread>
 
 namespace vantrel {
@@ -76,38 +77,6 @@ class Outcome {
     std::string fault_;
 };
 
-void closeHandle(Outcome& out, Handle& h) {
-    if (!h) return;
-    out.attempt([&] { platform::serviceControl().CloseServiceHandle(h); });
-    h = 0;
-}
-
-// The machine's service control manager with full access; 0 when it could not be opened.
-Handle openManager(Outcome& out, const std::string& machine) {
-    Handle manager = 0;
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess);
-        if (r.ok())
-            manager = r.value;
-        else
-            out.stepFailed("OpenSCManager", r.error);
-    });
-    return manager;
-}
-
-// The service with full access; 0 when it could not be opened.
-Handle openService(Outcome& out, Handle manager, const std::string& service) {
-    Handle serviceHandle = 0;
-    out.attempt([&] {
-        auto r = platform::serviceControl().OpenService(manager, service, svc::ServiceAllAccess);
-        if (r.ok())
-            serviceHandle = r.value;
-        else
-            out.stepFailed("OpenService", r.error);
-    });
-    return serviceHandle;
-}
-
 // ASCII letters only, like the service manager's own comparison of key names.
 bool sameServiceName(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -116,7 +85,83 @@ bool sameServiceName(const std::string& a, const std::string& b) {
     });
 }
 
+thread_local ServiceSession* session = nullptr;
+
+// The session of this thread when it is for this machine (and service, when one is named).
+ServiceSession* sessionFor(const std::string& machine, const std::string* service = nullptr) {
+    if (!session || session->machine != machine) return nullptr;
+    if (service && !sameServiceName(session->service, *service)) return nullptr;
+    return session;
+}
+
+void closeHandle(Outcome& out, Handle& h) {
+    if (!h) return;
+    // The session's handles stay open until the session ends.
+    if (!session || (h != session->manager && h != session->serviceHandle))
+        out.attempt([&] { platform::serviceControl().CloseServiceHandle(h); });
+    h = 0;
+}
+
+// The machine's service control manager with full access; 0 when it could not be opened.
+Handle openManager(Outcome& out, const std::string& machine) {
+    ServiceSession* kept = sessionFor(machine);
+    if (kept && kept->manager) return kept->manager;
+    Handle manager = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenSCManager(machine, svc::ScManagerAllAccess);
+        if (r.ok())
+            manager = r.value;
+        else
+            out.stepFailed("OpenSCManager", r.error);
+    });
+    if (kept) kept->manager = manager;
+    return manager;
+}
+
+// The service with full access; 0 when it could not be opened.
+Handle openService(Outcome& out, Handle manager, const std::string& service) {
+    ServiceSession* kept =
+        session && session->manager == manager && sameServiceName(session->service, service) ? session
+                                                                                             : nullptr;
+    if (kept && kept->serviceHandle) return kept->serviceHandle;
+    Handle serviceHandle = 0;
+    out.attempt([&] {
+        auto r = platform::serviceControl().OpenService(manager, service, svc::ServiceAllAccess);
+        if (r.ok())
+            serviceHandle = r.value;
+        else
+            out.stepFailed("OpenService", r.error);
+    });
+    if (kept) kept->serviceHandle = serviceHandle;
+    return serviceHandle;
+}
+
+// The state the session's last call read, once: whoever asks next has it without a call.
+std::optional<std::uint32_t> takeKnownState(ServiceSession* s) {
+    if (!s) return std::nullopt;
+    const auto state = s->knownState;
+    s->knownState.reset();
+    return state;
+}
+
 } // namespace
+
+ServiceSession::ServiceSession(const std::string& machineTyped, const std::string& serviceTyped)
+    : machine(machineName(machineTyped)), service(trimBlanks(serviceTyped)), outer_(session) {
+    session = this;
+}
+
+ServiceSession::~ServiceSession() {
+    session = outer_;
+    for (Handle h : {serviceHandle, manager}) {
+        if (!h) continue;
+        try {
+            platform::serviceControl().CloseServiceHandle(h);
+        } catch (...) {
+            // The handle goes with the broken layer.
+        }
+    }
+}
 
 void setPauseObserver(std::function<void(long long units)> observer) {
     pauseObserver = std::move(observer);
@@ -168,10 +213,15 @@ std::string TrimAtNul(const std::string& text) {
 }
 
 std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::string& errorText,
-                             const std::function<bool()>& stopRequested) {
+                             const std::function<bool()>& stopRequested,
+                             const platform::ServiceStatus* known) {
     Outcome out("WaitForService");
     platform::ServiceStatus status;
     bool haveStatus = false;
+    if (known) {
+        status = *known;
+        haveStatus = true;
+    }
 
     auto query = [&] {
         bool read = false;
@@ -187,13 +237,77 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
         return read;
     };
 
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
     // The limit counts real time, the remote calls' included, not only the pauses.
     // A unit of 0 (tests: pauses without sleeping) keeps the shortest limit, one microsecond a unit.
     const long long unit = std::max<long long>(pauseUnitMicroseconds(), 1);
     const auto started = waitNow();
     const std::chrono::microseconds limit(WaitForServiceLimitUnits * unit);
-    if (query()) {
-        using Clock = std::chrono::steady_clock;
+    // A stop is taken once the service has overrun its own estimate: one still within it
+    // finishes, so a stop between an update's stop and restart does not leave it stopped; one
+    // that hangs or crawls is let go at once.
+    const auto overdue = [&] {
+        return haveStatus && waitNow() - started > milliseconds(status.waitHint) && stopRequested();
+    };
+
+    // Through the notification: each wait lasts until the state changes, or until the check
+    // point should have grown again (a status read then tells progress from a stall). Without a
+    // status to start from, the first wait lasts the shortest pause.
+    bool polling = false;
+    {
+        auto lastProgress = Clock::now();
+        auto lastCheckPoint = status.checkPoint;
+        const std::uint32_t settled = svc::NotifyEveryState & ~svc::notifyBit(pendingState);
+        for (bool firstWait = true; !haveStatus || status.currentState == pendingState; firstWait = false) {
+            // The first wait starts with the limit whole.
+            const auto waited =
+                firstWait ? std::chrono::microseconds(0)
+                          : std::chrono::duration_cast<std::chrono::microseconds>(waitNow() - started);
+            if (waited >= limit) {
+                out.setFailure(WaitLimitText);
+                break;
+            }
+            const auto now = Clock::now();
+            auto until = haveStatus ? lastProgress + milliseconds(status.waitHint) + milliseconds(1)
+                                    : now + std::chrono::microseconds(1000 * unit);
+            until = std::min<Clock::time_point>(until, now + (limit - waited));
+            platform::StatusWait how;
+            how.timeoutMs = static_cast<std::uint32_t>(
+                std::chrono::ceil<milliseconds>(std::max(until - now, Clock::duration::zero())).count());
+            how.keepWaiting = [&] {
+                yieldEvents();
+                return !(stopRequested && overdue());
+            };
+            platform::Result<platform::ServiceStatus> r;
+            if (!out.attempt(
+                    [&] { r = platform::serviceControl().WaitServiceStatus(service, settled, how); }))
+                break;
+            if (r.error == platform::err::Cancelled) {
+                if (r.value.currentState) status = r.value;
+                out.setFailure(WaitStoppedText);
+                break;
+            }
+            if (r.error != platform::err::Success && r.error != platform::err::WaitTimeout) {
+                polling = true;
+                break;
+            }
+            const bool first = !haveStatus;
+            status = r.value;
+            haveStatus = true;
+            if (r.error == platform::err::Success) break;
+            if (first || status.checkPoint > lastCheckPoint) {
+                lastProgress = Clock::now();
+                lastCheckPoint = status.checkPoint;
+            } else if (Clock::now() - lastProgress > milliseconds(status.waitHint)) {
+                out.setFailure("Service is not responding");
+                break;
+            }
+        }
+    }
+
+    // Where the manager offers no notification: a query, then another after each pause.
+    if (polling && (haveStatus || query())) {
         auto lastProgress = Clock::now();
         auto lastCheckPoint = status.checkPoint;
         while (status.currentState == pendingState) {
@@ -206,12 +320,6 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
             const long long waitTime =
                 std::min(std::clamp<long long>(std::llround(status.waitHint / 10.0), 1000, 10000),
                          (limit - waited).count() / unit + 1);
-            // A stop is taken once the service has overrun its own estimate: one still within
-            // it finishes, so a stop between an update's stop and restart does not leave it
-            // stopped; one that hangs or crawls is let go at once.
-            const auto overdue = [&] {
-                return waitNow() - started > std::chrono::milliseconds(status.waitHint) && stopRequested();
-            };
             if (!Pause(waitTime, stopRequested ? std::function<bool()>(overdue) : std::function<bool()>())) {
                 out.setFailure(WaitStoppedText);
                 break;
@@ -220,8 +328,8 @@ std::uint32_t WaitForService(Handle service, std::uint32_t pendingState, std::st
             if (status.checkPoint > lastCheckPoint) {
                 lastProgress = Clock::now();
                 lastCheckPoint = status.checkPoint;
-            } else if (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress)
-                           .count() > static_cast<long long>(status.waitHint)) {
+            } else if (std::chrono::duration_cast<milliseconds>(Clock::now() - lastProgress).count() >
+                       static_cast<long long>(status.waitHint)) {
                 out.setFailure("Service is not responding");
                 break;
             }
@@ -251,20 +359,25 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
         // service has settled, stalled or stopped answering.
         bool requested = false;
         std::uint32_t state = 0;
+        ServiceSession* kept = sessionFor(name, &serviceName);
+        takeKnownState(kept);
         out.attempt([&] {
             auto& scm = platform::serviceControl();
+            std::optional<platform::ServiceStatus> answer; // a stop's answer holds the status
             if (start) {
                 if (auto e = scm.StartService(serviceHandle)) return out.stepFailed("StartService", e);
             } else {
                 auto r = scm.ControlService(serviceHandle, svc::ControlStop);
                 if (!r.ok()) return out.stepFailed("ControlService", r.error);
+                answer = r.value;
             }
             requested = true;
             std::string waitText;
             if (wait) {
                 state = WaitForService(serviceHandle, start ? svc::StartPending : svc::StopPending, waitText,
-                                       stopRequested);
+                                       stopRequested, answer ? &*answer : nullptr);
                 if (waitStopped) *waitStopped = waitText.rfind(WaitStoppedText, 0) == 0;
+                if (kept && state) kept->knownState = state;
             }
         });
         if (finalState && requested) {
@@ -365,6 +478,23 @@ bool IsServiceRunning(const std::string& machineTyped, const std::string& servic
     if (machine.empty() || machine.find('<') != std::string::npos) {
         errorText = "Error: Invalid hostname";
         return false;
+    }
+
+    // A session has the state just read, or the service open to ask it directly; should that
+    // fail, the enumeration below says why.
+    if (ServiceSession* kept = sessionFor(machine, &service)) {
+        std::optional<std::uint32_t> state = takeKnownState(kept);
+        if (!state && kept->serviceHandle) {
+            try {
+                auto r = platform::serviceControl().QueryServiceStatusEx(kept->serviceHandle);
+                if (r.ok()) state = r.value.currentState;
+            } catch (...) {
+            }
+        }
+        if (state) {
+            if (stateRead) *stateRead = true;
+            return *state != svc::Stopped;
+        }
     }
 
     Handle manager = 0;

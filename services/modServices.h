@@ -8,9 +8,36 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+namespace platform {
+struct ServiceStatus;
+}
+
 namespace vantrel {
+
+// While one lives, the procedures below that this thread calls on its machine and service keep
+// that machine's service manager and service open instead of opening and closing their own, and
+// a state just read (after a wait) answers the next IsServiceRunning without asking again: one
+// machine's update, stop and start then cost the remote calls they need and no more. The
+// handles are closed when it ends.
+class ServiceSession {
+  public:
+    ServiceSession(const std::string& machine, const std::string& service);
+    ~ServiceSession();
+    ServiceSession(const ServiceSession&) = delete;
+    ServiceSession& operator=(const ServiceSession&) = delete;
+
+    const std::string machine; // as machineName gives it
+    const std::string service; // trimmed
+    platform::Handle manager = 0;
+    platform::Handle serviceHandle = 0;
+    std::optional<std::uint32_t> knownState;
+
+  private:
+    ServiceSession* outer_;
+};
 
 // Machine names are taken as machineName gives them, service and account names trimmed of
 // leading and trailing blanks (trimBlanks); the password is used as given (blanks are part of
@@ -46,10 +73,14 @@ inline constexpr long long WaitForServiceLimitUnits = 1200000;
 inline constexpr const char* WaitLimitText = "Service is still pending after the 120-second wait limit";
 // The wait's text when a stop of the run ended it.
 inline constexpr const char* WaitStoppedText = "the run was stopped during the wait";
-// `stopRequested`, when given, is asked during the pauses; once it answers true and the
-// service has been pending longer than its own wait hint, the wait ends (WaitStoppedText).
+// Waits through the service manager's notification where it offers one (ending the moment the
+// state changes), else by polling in pauses. `stopRequested`, when given, is asked during the
+// wait; once it answers true and the service has been pending longer than its own wait hint,
+// the wait ends (WaitStoppedText). `known`, when given, is the status the caller has just read
+// (a stop's answer), which the wait then does not ask for again.
 std::uint32_t WaitForService(platform::Handle service, std::uint32_t pendingState, std::string& errorText,
-                             const std::function<bool()>& stopRequested = {});
+                             const std::function<bool()>& stopRequested = {},
+                             const platform::ServiceStatus* known = nullptr);
 // Sleeps `units` pause units (a tenth of a millisecond each unless a test changed the unit), giving
 // the event loop a turn (yieldEvents) at least every 50 ms, so the window repaints and a
 // close is seen during long waits. Returns false, early, once `stopRequested` answers true.

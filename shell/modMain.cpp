@@ -52,6 +52,17 @@ QString executableName(const QString& exeLink) {
     return QFileInfo(target).fileName();
 }
 
+// The program a process runs. A copy of this program is not dumpable (it may hold a password),
+// which hides its exe link even from its own user; its first argument names it then.
+QString runningName(const QString& dir) {
+    const QString name = executableName(dir + QStringLiteral("/exe"));
+    if (!name.isEmpty()) return name;
+    QFile cmdline(dir + QStringLiteral("/cmdline"));
+    if (!cmdline.open(QIODevice::ReadOnly)) return {};
+    const QByteArray arguments = cmdline.readAll();
+    return QFileInfo(QFile::decodeName(arguments.left(arguments.indexOf('\0')))).fileName();
+}
+
 QString ownExecutableName() {
     const QString name = executableName(QStringLiteral("/proc/self/exe"));
     return name.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).fileName() : name;
@@ -73,7 +84,7 @@ bool otherInstanceRunning(const QString& procRoot, const QString& exeName, uid_t
         const QString dir = root.filePath(entry);
         struct stat info {};
         if (::stat(QFile::encodeName(dir).constData(), &info) != 0 || info.st_uid != uid) continue;
-        if (executableName(dir + QStringLiteral("/exe")) == exeName) return true;
+        if (runningName(dir) == exeName) return true;
     }
     return false;
 }

@@ -3,11 +3,65 @@
 #include "platform/sim/Core.h"
 #include "platform/sim/Text.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::sim {
 
 namespace {
+
+class StateChanges;
+StateChanges& stateChanges();
+
+// Wakes this process's waiters on a service when one of its threads changes that service's
+// state; a change made by another process is seen at the waiter's next look at the file.
+class StateChanges {
+  public:
+    struct Waiter {
+        explicit Waiter(std::int64_t id) : serviceId(id) { stateChanges().add(this); }
+        ~Waiter() { stateChanges().remove(this); }
+        const std::int64_t serviceId;
+        std::mutex lock; // each its own: dozens of threads wait at once
+        std::condition_variable cv;
+        bool changed = false;
+    };
+    void changed(std::int64_t serviceId) {
+        std::lock_guard<std::mutex> g(lock_);
+        for (Waiter* w : waiters_)
+            if (w->serviceId == serviceId) {
+                std::lock_guard<std::mutex> gw(w->lock);
+                w->changed = true;
+                w->cv.notify_one();
+            }
+    }
+    // Until `until`, or sooner after a change; true when there was one (taken).
+    static bool sleep(Waiter& w, std::chrono::steady_clock::time_point until) {
+        std::unique_lock<std::mutex> g(w.lock);
+        w.cv.wait_until(g, until, [&] { return w.changed; });
+        return std::exchange(w.changed, false);
+    }
+
+  private:
+    void add(Waiter* w) {
+        std::lock_guard<std::mutex> g(lock_);
+        waiters_.push_back(w);
+    }
+    void remove(Waiter* w) {
+        std::lock_guard<std::mutex> g(lock_);
+        waiters_.erase(std::find(waiters_.begin(), waiters_.end(), w));
+    }
+    std::mutex lock_;
+    std::vector<Waiter*> waiters_;
+};
+
+StateChanges& stateChanges() {
+    static StateChanges changes;
+    return changes;
+}
 
 constexpr std::uint32_t InvalidServiceControl = 1052;
 constexpr std::uint32_t InvalidServiceLock = 1071;
@@ -127,6 +181,7 @@ class SimServiceControl : public ServiceControl {
                     .bind(2, row->id)
                     .run();
                 t.commit();
+                stateChanges().changed(row->id);
                 return err::Success;
             },
             err::RpcServerUnavailable);
@@ -151,6 +206,7 @@ class SimServiceControl : public ServiceControl {
                     .bind(2, row->id)
                     .run();
                 t.commit();
+                stateChanges().changed(row->id);
                 auto after = findService(c, e.machine, e.name, now);
                 return {after ? toStatus(*after) : ServiceStatus{}, err::Success};
             },
@@ -191,6 +247,48 @@ class SimServiceControl : public ServiceControl {
                 return {config, err::Success};
             },
             Result<ServiceConfig>{{}, err::RpcServerUnavailable});
+    }
+
+    // The registration is one remote call; from there the waiter sleeps until the moment the
+    // file says the state will be reached (a pending state ends at a time known in advance),
+    // until a thread of this process changes a state, or for half a second at most, as another
+    // process may have changed it; then it reads the state again.
+    Result<ServiceStatus> WaitServiceStatus(Handle service, std::uint32_t states,
+                                            const StatusWait& how) override {
+        if (statusPollingForced()) return {{}, err::CallNotImplemented};
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return {{}, error};
+        using Clock = std::chrono::steady_clock;
+        using std::chrono::milliseconds;
+        const auto deadline = Clock::now() + milliseconds(how.timeoutMs);
+        std::optional<StateChanges::Waiter> waiter;
+        for (;;) {
+            std::optional<ServiceRow> row;
+            const bool read = guarded(
+                [&] {
+                    row = findService(requireConnection(), e.machine, e.name, nowMs());
+                    return true;
+                },
+                false);
+            if (!read) return {{}, err::RpcServerUnavailable};
+            if (!row) return {{}, err::InvalidHandle};
+            const ServiceStatus status = toStatus(*row);
+            if (states & svc::notifyBit(status.currentState)) return {status, err::Success};
+            auto now = Clock::now();
+            if (now >= deadline) return {status, err::WaitTimeout};
+            if (!waiter) waiter.emplace(row->id);
+            auto look = std::min(deadline, now + milliseconds(500));
+            const LiveState& live = row->live;
+            if (live.state == svc::StopPending || (live.state == svc::StartPending && !row->hang)) {
+                const std::int64_t lasts = live.state == svc::StopPending ? row->stopMs : row->startMs;
+                look =
+                    std::min(look, now + milliseconds(std::max<std::int64_t>(lasts - live.pendingMs + 1, 1)));
+            }
+            while ((now = Clock::now()) < look) {
+                if (how.keepWaiting && !how.keepWaiting()) return {status, err::Cancelled};
+                if (StateChanges::sleep(*waiter, std::min(look, now + milliseconds(50)))) break;
+            }
+        }
     }
 
     std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <pthread.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -136,7 +137,18 @@ std::vector<std::uint8_t> Statement::blob(int column) const {
 
 // ---- Connection ----
 
+namespace {
+// SQLite counts every allocation under one process-wide mutex unless told not to; with a
+// connection per thread and dozens of threads calling at once, that mutex is what they would
+// queue on. Set before SQLite first initialises (a later call is refused, harmlessly).
+void configureSqliteOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+} // namespace
+
 Connection::Connection(const std::string& path, bool create) {
+    configureSqliteOnce();
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

@@ -6,6 +6,9 @@
 #include "platform/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -48,6 +51,20 @@ std::optional<std::wstring> optionalWide(const std::optional<std::string>& text)
 
 std::uint32_t lastErrorOr(BOOL ok) {
     return ok ? err::Success : GetLastError();
+}
+
+// One NotifyServiceStatusChange request. The service manager writes into it until its callback
+// has run or the handle is closed, so one given up on (a time-out, a stop) is kept until then.
+struct Notice {
+    SERVICE_NOTIFYW notify{};
+    volatile LONG fired = 0;
+    DWORD thread = GetCurrentThreadId();
+    DWORD states = 0;
+};
+
+VOID CALLBACK noticed(PVOID parameter) {
+    auto* notify = static_cast<SERVICE_NOTIFYW*>(parameter);
+    static_cast<Notice*>(notify->pContext)->fired = 1;
 }
 
 class Win32ServiceControl : public ServiceControl {
@@ -162,10 +179,90 @@ class Win32ServiceControl : public ServiceControl {
     }
 
     std::uint32_t CloseServiceHandle(Handle handle) override {
-        return lastErrorOr(::CloseServiceHandle(fromHandle<SC_HANDLE>(handle)));
+        const std::uint32_t error = lastErrorOr(::CloseServiceHandle(fromHandle<SC_HANDLE>(handle)));
+        std::vector<std::unique_ptr<Notice>> notices;
+        {
+            std::lock_guard<std::mutex> g(noticesLock_);
+            if (auto it = given_up_.find(handle); it != given_up_.end()) {
+                notices = std::move(it->second);
+                given_up_.erase(it);
+            }
+        }
+        if (!notices.empty()) {
+            // Once the handle is closed no further callback is queued; those already queued for
+            // this thread run now. One registered by another thread may still be queued there.
+            SleepEx(0, TRUE);
+            for (auto& n : notices)
+                if (n->thread != GetCurrentThreadId() && !n->fired) n.release();
+        }
+        return error;
+    }
+
+    // The callback comes as an asynchronous procedure call to this thread, run while it sleeps
+    // alertably, in slices so keepWaiting is asked.
+    Result<ServiceStatus> WaitServiceStatus(Handle service, std::uint32_t states,
+                                            const StatusWait& how) override {
+        if (statusPollingForced()) return {{}, err::CallNotImplemented};
+        // A handle takes one request at a time (another is refused with 1242): one given up on
+        // earlier by this thread, for the same states, is waited on again.
+        std::unique_ptr<Notice> notice = takeGivenUp(service, states);
+        if (!notice) {
+            notice = std::make_unique<Notice>();
+            notice->states = states;
+            notice->notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
+            notice->notify.pfnNotifyCallback = noticed;
+            notice->notify.pContext = notice.get();
+            if (const DWORD e =
+                    NotifyServiceStatusChangeW(fromHandle<SC_HANDLE>(service), states, &notice->notify))
+                return {{}, e};
+        }
+        const ULONGLONG deadline = GetTickCount64() + how.timeoutMs;
+        for (;;) {
+            if (notice->fired) {
+                // A notification that reports a failure (a client too slow to take them, a
+                // service being deleted) leaves the state to the caller's queries.
+                if (notice->notify.dwNotificationStatus != ERROR_SUCCESS)
+                    return {{}, notice->notify.dwNotificationStatus};
+                return {fromProcessStatus(notice->notify.ServiceStatus), err::Success};
+            }
+            const ULONGLONG now = GetTickCount64();
+            std::uint32_t ended = 0;
+            if (now >= deadline)
+                ended = err::WaitTimeout;
+            else if (how.keepWaiting && !how.keepWaiting())
+                ended = err::Cancelled;
+            if (ended) {
+                auto status = QueryServiceStatusEx(service);
+                giveUp(service, std::move(notice));
+                return status.ok() ? Result<ServiceStatus>{status.value, ended} : status;
+            }
+            SleepEx(static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)), TRUE);
+        }
     }
 
   private:
+    std::unique_ptr<Notice> takeGivenUp(Handle service, DWORD states) {
+        std::lock_guard<std::mutex> g(noticesLock_);
+        auto it = given_up_.find(service);
+        if (it == given_up_.end()) return nullptr;
+        auto& notices = it->second;
+        for (auto n = notices.begin(); n != notices.end(); ++n)
+            if ((*n)->states == states && (*n)->thread == GetCurrentThreadId()) {
+                std::unique_ptr<Notice> taken = std::move(*n);
+                notices.erase(n);
+                return taken;
+            }
+        return nullptr;
+    }
+
+    void giveUp(Handle service, std::unique_ptr<Notice> notice) {
+        std::lock_guard<std::mutex> g(noticesLock_);
+        given_up_[service].push_back(std::move(notice));
+    }
+
+    std::mutex noticesLock_;
+    std::map<Handle, std::vector<std::unique_ptr<Notice>>> given_up_;
+
     static void add(ServiceEnumeration& out, std::uint64_t& used, const ENUM_SERVICE_STATUSW& record,
                     std::uint32_t bufferBytes) {
         ServiceEntry entry;

@@ -474,13 +474,18 @@ class tst_BatchRun : public QObject {
         QFETCH(QByteArray, row);
         QFETCH(bool, stop);
         QString json = network(stopMs);
+        // Pressed at the window's first turn once the stop is on its way, whether the wait is
+        // notified or polled.
+        QTimer pressStop;
         if (stop) {
             const auto hint = json.indexOf("\"wait_hint_ms\": 3000", json.indexOf("\"WS006\""));
             json.replace(hint, 20, "\"wait_hint_ms\": 100 ");
-            vantrel::setPauseObserver([this](long long) {
-                if (!w->progress()->stopRequested())
+            QObject::connect(&pressStop, &QTimer::timeout, [this] {
+                if (w->progress()->progressLbl->text().contains("trying to STOP") &&
+                    !w->progress()->stopRequested())
                     QTest::mouseClick(w->progress()->stopBut, Qt::LeftButton);
             });
+            pressStop.start(1);
         }
         prepare(json);
         fill({host});
@@ -488,7 +493,7 @@ class tst_BatchRun : public QObject {
         w->checkboxStopStartService->setChecked(true);
         w->checkboxWaitForService->setChecked(wait);
         execute();
-        vantrel::setPauseObserver({});
+        pressStop.stop();
         QCOMPARE(service(host).value("state").toString(), state);
         QVERIFY2(w->textMsg->toPlainText().split("\n").contains(line), qPrintable(w->textMsg->toPlainText()));
         if (!row.isEmpty()) QCOMPARE(readAll(resultsPath()), Header + row + "\r\n");

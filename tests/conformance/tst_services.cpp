@@ -206,6 +206,68 @@ TEST_SUITE("service control") {
         CHECK(slow.reaches(svc::Stopped));
     }
 
+    // On Windows through NotifyServiceStatusChange and an alertable wait.
+    TEST_CASE("a start and a stop are waited for through the notification until the state is reached") {
+        CONFORMANCE_SCENE(scene, {.services = {Slow}});
+        OpenService s("VtcSlow");
+        const StatusWait how{.timeoutMs = 30000};
+        const std::uint32_t settled = svc::notifyBit(svc::Running) | svc::notifyBit(svc::Stopped);
+        REQUIRE(serviceControl().StartService(s.service) == 0u);
+        auto started = serviceControl().WaitServiceStatus(s.service, settled, how);
+        CHECK(started.error == 0u);
+        CHECK(started.value.currentState == svc::Running);
+        CHECK(s.status().currentState == svc::Running);
+        REQUIRE(serviceControl().ControlService(s.service, svc::ControlStop).error == 0u);
+        auto stopped = serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Stopped), how);
+        CHECK(stopped.error == 0u);
+        CHECK(stopped.value.currentState == svc::Stopped);
+        CHECK(s.status().currentState == svc::Stopped);
+    }
+
+    TEST_CASE("a wait ends at once in a state asked for, at its time-out, or when told to stop") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick}});
+        OpenService s("VtcQuick");
+        auto r =
+            serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Stopped), {.timeoutMs = 30000});
+        CHECK(r.error == 0u);
+        CHECK(r.value.currentState == svc::Stopped);
+        r = serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Running), {.timeoutMs = 100});
+        CHECK(r.error == err::WaitTimeout);
+        CHECK(r.value.currentState == svc::Stopped);
+        int asked = 0;
+        r = serviceControl().WaitServiceStatus(
+            s.service, svc::notifyBit(svc::Running),
+            {.timeoutMs = 30000, .keepWaiting = [&] { return ++asked < 3; }});
+        CHECK(r.error == err::Cancelled);
+        CHECK(asked == 3);
+        CHECK(r.value.currentState == svc::Stopped);
+        // A wait given up on does not stand in the way of the next on the same handle.
+        REQUIRE(serviceControl().StartService(s.service) == 0u);
+        r = serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Running), {.timeoutMs = 30000});
+        CHECK(r.error == 0u);
+        CHECK(r.value.currentState == svc::Running);
+        REQUIRE(serviceControl().ControlService(s.service, svc::ControlStop).error == 0u);
+        r = serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Stopped), {.timeoutMs = 30000});
+        CHECK(r.error == 0u);
+        CHECK(r.value.currentState == svc::Stopped);
+    }
+
+    // Where the notification fails the caller polls: the backend declines at once and the
+    // service is left as it was.
+    TEST_CASE("with the notification refused the wait declines with 120 and changes nothing") {
+        CONFORMANCE_SCENE(scene, {.services = {Slow}});
+        OpenService s("VtcSlow");
+        forceStatusPolling(true);
+        REQUIRE(serviceControl().StartService(s.service) == 0u);
+        auto r =
+            serviceControl().WaitServiceStatus(s.service, svc::notifyBit(svc::Running), {.timeoutMs = 30000});
+        forceStatusPolling(false);
+        CHECK(r.error == err::CallNotImplemented);
+        CHECK(s.reaches(svc::Running));
+        serviceControl().ControlService(s.service, svc::ControlStop);
+        CHECK(s.reaches(svc::Stopped));
+    }
+
     TEST_CASE("the built-in service accounts are accepted as the logon account") {
         CONFORMANCE_SCENE(scene, {.services = {Quick}});
         OpenService s("VtcQuick");

@@ -113,6 +113,12 @@ class RecordingServiceControl : public platform::ServiceControl {
         note("CloseServiceHandle");
         return real_.CloseServiceHandle(h);
     }
+    platform::Result<ServiceStatus> WaitServiceStatus(Handle s, std::uint32_t states,
+                                                      const platform::StatusWait& how) override {
+        // A wait renewed at each check point is one wait here.
+        if (calls.empty() || calls.back() != "WaitServiceStatus") note("WaitServiceStatus");
+        return real_.WaitServiceStatus(s, states, how);
+    }
 
     bool allClosed() const {
         for (const auto& [h, isOpen] : open)
@@ -206,7 +212,10 @@ class TestServices : public QObject {
         boxes_.clear();
         pauses_.clear();
     }
-    void cleanup() { platform::setServiceControl(nullptr); }
+    void cleanup() {
+        platform::setServiceControl(nullptr);
+        platform::forceStatusPolling(false);
+    }
     void cleanupTestCase() {
         setPauseObserver({});
         setDialogs(nullptr);
@@ -312,7 +321,15 @@ class TestServices : public QObject {
     // The start or stop request decides the outcome; with wait, the call returns once the
     // service has left the pending state.
     // The window gets its turns during the wait.
+    // Through the manager's notification, or in pauses where it offers none.
+    void startAndStopWithWait_data() {
+        QTest::addColumn<bool>("polled");
+        QTest::newRow("notified") << false;
+        QTest::newRow("polled") << true;
+    }
     void startAndStopWithWait() {
+        QFETCH(bool, polled);
+        platform::forceStatusPolling(polled);
         std::size_t yields = 0;
         setYieldFunction([&] { ++yields; });
         std::string text;
@@ -322,8 +339,8 @@ class TestServices : public QObject {
         QCOMPARE(text, std::string("No Error:4"));
         QCOMPARE(state, svc::Running);
         QCOMPARE(stateOf("WS1", "Albd"), 4u);
-        QVERIFY(!pauses_.empty());
-        QVERIFY(yields >= pauses_.size());
+        QCOMPARE(pauses_.empty(), !polled);
+        QVERIFY(yields >= std::max<std::size_t>(pauses_.size(), 1));
         for (long long units : pauses_)
             QCOMPARE(units, 1000LL); // hint 400 ms: a tenth, raised to 1000
 
@@ -331,11 +348,40 @@ class TestServices : public QObject {
         QVERIFY(IsServiceRunning("WS1", "Albd", running));
 
         pauses_.clear();
-        QVERIFY(StartStopSericeWait(false, "WS1", "Albd", true, text));
+        QVERIFY(StartStopSericeWait(false, "WS1", "Albd", true, text, &state));
         QCOMPARE(text, std::string("No Error:4"));
+        QCOMPARE(state, svc::Stopped);
         QCOMPARE(stateOf("WS1", "Albd"), 1u);
-        QVERIFY(!pauses_.empty());
+        QCOMPARE(pauses_.empty(), !polled);
         QVERIFY(!IsServiceRunning("WS1", "Albd", running));
+    }
+
+    // Within a session one machine's change, stop and start open its manager and service once,
+    // and a state the wait has just read is not asked for again.
+    void sessionOpensOnceAndAsksOnce() {
+        RecordingServiceControl rec(platform::serviceControl());
+        platform::setServiceControl(&rec);
+        std::string text;
+        {
+            ServiceSession session(" WS1 ", "albd");
+            QVERIFY(
+                ChangeServicePassword("WS1", " Albd", "CORP\\svc_albd", Password("N3w!pass"), text, false));
+            QVERIFY(!IsServiceRunning("WS1", "Albd", text));
+            QVERIFY(StartStopSericeWait(true, "WS1", "Albd", true, text));
+            QVERIFY(IsServiceRunning("WS1", "Albd", text));
+            QVERIFY(StartStopSericeWait(false, "WS1", "Albd", true, text));
+            QVERIFY(!IsServiceRunning("WS1", "Albd", text));
+            // Another service is asked as ever.
+            QVERIFY(IsServiceRunning("WS1 ", "Alerter", text));
+        }
+        const std::vector<std::string> expected = {
+            "OpenSCManager",         "LockServiceDatabase",  "OpenService",        "ChangeServiceConfig",
+            "UnlockServiceDatabase", "QueryServiceStatusEx", "StartService",       "WaitServiceStatus",
+            "ControlService",        "WaitServiceStatus",    "OpenSCManager",      "EnumServicesStatus",
+            "EnumServicesStatus",    "CloseServiceHandle",   "CloseServiceHandle", "CloseServiceHandle"};
+        QCOMPARE(rec.calls, expected);
+        QVERIFY(rec.allClosed());
+        QCOMPARE(stateOf("WS1", "Albd"), 1u);
     }
 
     void startWithoutWaitReturnsPending() {
@@ -349,6 +395,7 @@ class TestServices : public QObject {
     }
 
     void longWaitHintPausesAtMostTenThousandUnits() {
+        platform::forceStatusPolling(true);
         setPauseUnitMicroseconds(3); // 10000 units = 30 ms
         std::string text;
         QVERIFY(StartStopSericeWait(true, "WS1", "Slow", true, text));
@@ -649,7 +696,7 @@ class TestServices : public QObject {
                                << "StartService"
                                << "::The network file broke during StartService";
         QTest::newRow("wait") << "start"
-                              << "QueryServiceStatusEx"
+                              << "WaitServiceStatus"
                               << "No Error:4";
         QTest::newRow("open") << "start"
                               << "OpenService"
