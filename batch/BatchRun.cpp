@@ -1,12 +1,14 @@
 #include "batch/BatchRun.h"
 
 #include "batch/Schedule.h"
+#include "batch/SurveyFile.h"
 #include "batch/WindowThread.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
 #include "common/Names.h"
 #include "platform/Platform.h"
 #include "platform/ServiceControl.h"
+#include "services/ServiceSurvey.h"
 #include "services/modErrorCodes.h"
 
 #include "Version.h"
@@ -122,6 +124,17 @@ BatchReport Run::execute() {
         in_.service = trimBlanks(in_.service);
         in_.account = trimBlanks(in_.account);
         const bool isUpdate = in_.action == "update";
+        const bool isSurvey = in_.action == "survey";
+        if (isSurvey) {
+            // Read-only: no password is wanted, and the account box's placeholder asks about
+            // each service's own account.
+            in_.password = nullptr;
+            if (in_.account.find('<') != std::string::npos) in_.account.clear();
+            if (in_.service.empty()) {
+                dialogs().message(Icon::Exclamation, VANTREL_APP_TITLE, "Must enter a service name");
+                return report_;
+            }
+        }
         if (isUpdate &&
             (in_.service.empty() || in_.account.empty() || in_.account.find('<') != std::string::npos ||
              !in_.password || in_.password->empty())) {
@@ -147,7 +160,10 @@ BatchReport Run::execute() {
                       " of service " + in_.service +
                       (isUpdate ? " with account " + in_.account : std::string()));
         if (isUpdate && (!accountAccepted() || host_.stopRequested())) return report_;
-        if (isUpdate || host_.resultsOfEveryAction()) results_.open(host_.resultsTarget());
+        if (isSurvey)
+            results_.openSurvey(host_.surveyTarget(), in_.service);
+        else if (isUpdate || host_.resultsOfEveryAction())
+            results_.open(host_.resultsTarget());
 
         host_.beginBusy("Executing please wait...");
         busy = true;
@@ -172,12 +188,17 @@ BatchReport Run::execute() {
         }
         std::vector<MachineEnd> ends;
         ends.reserve(outcomes.size());
-        for (const MachineOutcome& o : outcomes)
+        for (const MachineOutcome& o : outcomes) {
             ends.push_back({o.index, o.machine,
                             !o.notTried.empty() ? MachineEnd::How::NotTried
                             : o.failed          ? MachineEnd::How::Failed
                                                 : MachineEnd::How::Done,
                             !o.notTried.empty() ? o.notTried : o.reason});
+            // Only an account the run was given can be another's: with none, nothing is.
+            if (isSurvey && !in_.account.empty() && !o.logsOnAs.empty() &&
+                !SameAccount(o.logsOnAs, in_.account))
+                ends.back().otherAccount = o.logsOnAs;
+        }
         host_.machinesEnded(ends);
         if (halted > 0)
             host_.paneLine("Run stopped after a logon failure: " + machinesText(static_cast<int>(halted)) +
@@ -190,7 +211,10 @@ BatchReport Run::execute() {
         const std::string summary = summaryLine(outcomes, isUpdate);
         host_.logLine(summary);
         host_.summaryLine(summary, path);
-        if (!path.empty()) {
+        if (!path.empty() && isSurvey) {
+            host_.resultsSaved("Saved survey to file --> " + path);
+            dialogs().message(Icon::Information, "Saved Survey...", "Saved Survey to File: " + path);
+        } else if (!path.empty()) {
             host_.resultsSaved("Saved results to file --> " + path);
             dialogs().message(Icon::Information, "Saved Results...", "Saved Results to File: " + path);
         }
@@ -281,6 +305,12 @@ bool BatchHost::goOn(RunQuestion question, const std::string& text) {
 
 ResultsTarget BatchHost::resultsTarget() {
     return {resultsDirectory(), resultsFileName(now()), false};
+}
+
+ResultsTarget BatchHost::surveyTarget() {
+    ResultsTarget target = resultsTarget();
+    if (!target.exact) target.name = surveyFileName(now());
+    return target;
 }
 
 BatchReport runBatch(BatchHost& host) {

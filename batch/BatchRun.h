@@ -1,6 +1,7 @@
 #pragma once
 // The batch run over the ticked machines of the client list: update the service's logon
-// account (with stop, restart and the logon-as-a-service right), or start or stop it.
+// account (with stop, restart and the logon-as-a-service right), start or stop it, or survey
+// it (read what it is now, changing nothing).
 // The window hands itself in through BatchHost, which is asked afresh at every step, so
 // whatever the user changes during the run is seen at the next machine and nothing stale is
 // ever held. The host is only ever called on the window's thread: with several machines at
@@ -40,10 +41,13 @@ struct MachineEnd {
     std::string machine;
     How how = How::Done;
     std::string reason; // Failed: the failing step and why; NotTried: why not
+    // A survey: the account the service was read to log on as, when that is not the account
+    // the run was given (letter case aside); empty otherwise.
+    std::string otherAccount;
 };
 
 struct BatchInputs {
-    std::string action; // "update", "start" or "stop"
+    std::string action; // "update", "start", "stop" or "survey"
     std::string service;
     std::string account;
     // Held by the host until the run has ended; none for "start" and "stop".
@@ -107,6 +111,8 @@ class BatchHost {
     virtual bool goOn(RunQuestion question, const std::string& text);
     // The window's rule by default: the results folder, the dated name, numbered when taken.
     virtual ResultsTarget resultsTarget();
+    // Where a survey's file goes: by default as resultsTarget, under the survey's dated name.
+    virtual ResultsTarget surveyTarget();
     // Whether start and stop leave a results file too (same columns, N/A where one does not
     // apply), as an unattended run must; the window keeps one for updates only.
     virtual bool resultsOfEveryAction() { return false; }

@@ -25,11 +25,35 @@ Results::~Results() {
     if (current == this) current = nullptr;
 }
 
+void Results::openSurvey(const ResultsTarget& to, const std::string& service) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        file_.emplace(to.directory, to.name, to.exact, SurveyHeader);
+        survey_ = service;
+    }
+    std::lock_guard<std::mutex> lock(currentMutex);
+    current = this;
+}
+
+std::string Results::lineOf(const MachineResult& r) const {
+    // A survey's machine that was not read: only why is known.
+    return survey_ ? surveyLine({r.machine, *survey_, "", "", "", "", r.error}) : resultsLine(r);
+}
+
+void Results::written(const std::string& machine, const std::string& line) {
+    inFlight_.erase(machine);
+    written_.insert(machine);
+    if (file_) file_->writeLine(line);
+}
+
 void Results::write(const MachineResult& r) {
     std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_.erase(r.machine);
-    written_.insert(r.machine);
-    if (file_) file_->write(r);
+    written(r.machine, lineOf(r));
+}
+
+void Results::write(const SurveyRow& r) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    written(r.machine, surveyLine(r));
 }
 
 void Results::inFlight(const MachineResult& partial) {
@@ -55,12 +79,12 @@ std::string Results::abandon(const std::vector<std::string>& ticked) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_) return {};
     for (const auto& [machine, row] : inFlight_) {
-        file_->write(row);
+        file_->writeLine(lineOf(row));
         written_.insert(machine);
     }
     inFlight_.clear();
     for (const std::string& machine : ticked)
-        if (written_.insert(machine).second) file_->write(notTriedRow(machine, RunStoppedText));
+        if (written_.insert(machine).second) file_->writeLine(lineOf(notTriedRow(machine, RunStoppedText)));
     const std::string path = file_->path();
     file_->close();
     file_.reset();

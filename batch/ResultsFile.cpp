@@ -119,7 +119,8 @@ std::string takenText(const std::string& directory, const std::string& name, boo
 
 } // namespace
 
-ResultsFile::ResultsFile(const std::string& directory, const std::string& name, bool exact) {
+ResultsFile::ResultsFile(const std::string& directory, const std::string& name, bool exact,
+                         const std::string& header) {
     constexpr int StagingTries = 10000;
     const int MaxTries = exact ? 1 : StagingTries;
     // A file that cannot be finished is closed and removed: never an empty results file.
@@ -144,7 +145,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
     }
     if (fd_ < 0) throw std::runtime_error(takenText(directory, name, exact));
     try {
-        writeLine(ResultsHeader);
+        writeLine(header);
     } catch (const std::exception& e) {
         abandon(path_, e.what());
     }
@@ -163,7 +164,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
     if (fd_ < 0) fail("Could not create the results file", joinPath(directory, name), EEXIST);
     path_ = staging;
     try {
-        writeLine(ResultsHeader);
+        writeLine(header);
     } catch (const std::exception& e) {
         abandon(staging, e.what());
     }

@@ -30,11 +30,12 @@ std::string resultsLine(const MachineResult& r);
 
 class ResultsFile {
   public:
-    // Creates `name` in `directory` and writes the header. An existing file is never replaced:
+    // Creates `name` in `directory` and writes `header`. An existing file is never replaced:
     // when the name is taken, "_2", "_3" ... go before ".csv", or with `exact` the file is
     // refused. Throws std::runtime_error with a readable description when no file can be
     // created or written.
-    ResultsFile(const std::string& directory, const std::string& name, bool exact = false);
+    ResultsFile(const std::string& directory, const std::string& name, bool exact = false,
+                const std::string& header = ResultsHeader);
     ~ResultsFile();
     ResultsFile(const ResultsFile&) = delete;
     ResultsFile& operator=(const ResultsFile&) = delete;

@@ -24,9 +24,9 @@ enum class RunOutcome {
 // ended; meanwhile the event loop runs (event driven: nothing polls).
 //
 // Stopping: `stopRequested`, when given, is asked before the start and whenever one of
-// `closeWatch` receives a close event or has a dynamic property set. When it answers true the process is killed and reaped at once, so
-// closing the window is never held up by a slow or hung helper and leaves no zombie behind.
-// A killed Osprel has granted the right or not; the grant is a single call, never half done.
+// `closeWatch` receives a close event or has a dynamic property set. When it answers true the process is
+// killed and reaped at once, so closing the window is never held up by a slow or hung helper and leaves no
+// zombie behind. A killed Osprel has granted the right or not; the grant is a single call, never half done.
 //
 // A program that cannot be started shows a critical box "ERROR: " + reason + CR LF +
 // "Could not execute --> " + the command line.

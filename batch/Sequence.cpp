@@ -3,6 +3,7 @@
 #include "common/Names.h"
 #include "platform/Platform.h"
 #include "platform/ServiceControl.h"
+#include "services/ServiceSurvey.h"
 #include "services/modErrorCodes.h"
 #include "services/modServices.h"
 
@@ -61,6 +62,7 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     r.machine = machine;
     const std::string& m = r.machine;
     const bool isUpdate = in_.action == "update";
+    const bool isSurvey = in_.action == "survey";
 
     // To every platform call the empty name means this computer: a blank entry is refused
     // before anything, Osprel included, is asked to act.
@@ -74,7 +76,8 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
         return outcome;
     }
 
-    if (host_.grantLogonRight()) {
+    // A survey changes nothing, rights included.
+    if (!isSurvey && host_.grantLogonRight()) {
         partialRow(r, interruptedText("granting the logon right", "as it was"));
         grantRight(m);
     }
@@ -85,6 +88,10 @@ MachineOutcome Sequence::run(int index, const std::string& machine) {
     host_.progressLine(m + ":" + in_.action + "ing...please wait");
     host_.yield();
 
+    if (isSurvey) {
+        survey(m, outcome);
+        return outcome;
+    }
     if (auto why = gate_.holdBack(host_, index)) {
         outcome.notTried = *why;
         results_.write(notTriedRow(m, *why));
@@ -200,21 +207,41 @@ std::optional<bool> Sequence::stop(const std::string& m) {
     return true;
 }
 
+void Sequence::survey(const std::string& m, MachineOutcome& outcome) {
+    const ServiceSurvey s = SurveyService(m, in_.service, in_.account);
+    results_.write(SurveyRow{m, in_.service, s.state, s.startType, s.account, s.logonRight, s.error});
+    outcome.logsOnAs = s.account;
+    outcome.failed = !s.error.empty();
+    if (outcome.failed) {
+        host_.paneLine(m + Failed + " could not read " + in_.service + ": " + s.error);
+        return;
+    }
+    const std::string whose = in_.account.empty() ? s.account : in_.account;
+    host_.paneLine(m + ": " + in_.service + " is " + s.state + ", starts " + s.startType + ", logs on as " +
+                   s.account + "; logon right of " + whose + ": " + s.logonRight);
+}
+
 void Sequence::update(MachineResult& r, MachineOutcome& outcome) {
     const std::string& m = r.machine;
     const bool useDirectory = host_.useDirectory();
     host_.progressLine(m + ":" + " updating account and/or password..");
     partialRow(r, interruptedText("updating the account", "running with the old or the new account"));
     bool answered = true;
-    if (ChangeServicePassword(m, in_.service, in_.account, *in_.password, error_, useDirectory)) {
-        r.updated = "True";
-        host_.paneLine(m + ": Success.  Updated service " + in_.service);
-    } else {
+    std::string kept;
+    if (!ChangeServicePassword(m, in_.service, in_.account, *in_.password, error_, useDirectory, &kept)) {
         host_.paneLine(m + Failed + " unable to update service...");
         r.updated = "False";
         answered = !machineDidNotAnswer(error_);
         because("Update", error_);
         failed("Update Failed: " + error_ + ";");
+    } else if (!kept.empty()) {
+        // The manager answered the change but kept the account it had.
+        host_.paneLine(m + Failed + " unable to update service: the service manager still reports " + kept);
+        r.updated = "False";
+        failed("Update Failed: the service manager still reports " + kept + ";");
+    } else {
+        r.updated = "True";
+        host_.paneLine(m + ": Success.  Updated service " + in_.service);
     }
 
     // The stop and restart always finish once begun: stopping in between would leave the

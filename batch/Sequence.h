@@ -4,6 +4,7 @@
 // (several at once); only the host differs.
 #include "batch/BatchRun.h"
 #include "batch/ResultsFile.h"
+#include "batch/SurveyFile.h"
 #include "services/modErrorCodes.h"
 
 #include <functional>
@@ -21,12 +22,15 @@ namespace vantrel {
 class Results {
   public:
     void open(const ResultsTarget& to);
+    // A survey's file: every row, a not-tried or interrupted one too, in the survey's columns.
+    void openSurvey(const ResultsTarget& to, const std::string& service);
     bool isOpen() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return file_.has_value();
     }
     // A machine's row; once it is written the machine is no longer in flight.
     void write(const MachineResult& r);
+    void write(const SurveyRow& r);
     // The row `partial` stands for while its machine is in flight: what is known so far, and
     // in its error column the step it is in and what state that may leave the service in.
     void inFlight(const MachineResult& partial);
@@ -44,6 +48,11 @@ class Results {
     std::optional<ResultsFile> file_;
     std::map<std::string, MachineResult> inFlight_; // by the entry's text
     std::set<std::string> written_;
+    std::optional<std::string> survey_; // a survey's service: rows go in its columns
+
+    // The line of `r` in this file's columns.
+    std::string lineOf(const MachineResult& r) const;
+    void written(const std::string& machine, const std::string& line);
 };
 
 // The run whose results file is open, if any: for a front end that must end the process at
@@ -76,6 +85,7 @@ struct MachineOutcome {
     bool logonFailed = false; // the restart failed with 1069 after the account was changed
     std::string reason;       // a failed machine's first failing step and why, as a person reads it
     std::string fault;        // an unexpected fault on a worker thread, to be reported by the run
+    std::string logsOnAs;     // a survey: the logon account read, when it could be
 };
 
 // What a sequence asks just before it changes anything on its machine, and what it reports
@@ -109,6 +119,7 @@ class Sequence {
     std::optional<bool> stop(const std::string& m);
     std::nullopt_t stateUnread(const std::string& m);
     void update(MachineResult& r, MachineOutcome& outcome);
+    void survey(const std::string& m, MachineOutcome& outcome);
     // StartStopSericeWait, and then whether the service got there: on false, error_ says why.
     bool startOrStop(bool start, const std::string& m, bool wait);
     void grantRight(const std::string& m);

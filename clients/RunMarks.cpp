@@ -32,21 +32,26 @@ RunMarks::RunMarks(ClientList* list, QObject* parent) : QObject(parent), list_(l
             });
 }
 
-void RunMarks::mark(int index, Mark mark, const QString& reason) {
+void RunMarks::mark(int index, Mark mark, const QString& detail) {
     QListWidgetItem* item = list_->widget()->item(index);
     if (!item || mark == Mark::None) return;
     const bool failed = mark == Mark::Failed;
-    QString said =
-        failed ? QStringLiteral("failed in the last run") : QStringLiteral("not tried in the last run");
-    if (!reason.isEmpty()) said += QStringLiteral(": ") + reason;
+    const bool other = mark == Mark::OtherAccount;
+    QString said = failed  ? QStringLiteral("failed in the last run")
+                   : other ? QStringLiteral("logs on as ") + detail
+                           : QStringLiteral("not tried in the last run");
+    if (!other && !detail.isEmpty()) said += QStringLiteral(": ") + detail;
     QStyle* style = list_->widget()->style();
     item->setData(MarkRole, static_cast<int>(mark));
-    item->setIcon(style->standardIcon(failed ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning));
-    item->setForeground(failed ? QColor(0xC0, 0, 0) : QColor(Qt::darkGray));
+    item->setIcon(style->standardIcon(failed  ? QStyle::SP_MessageBoxCritical
+                                      : other ? QStyle::SP_MessageBoxInformation
+                                              : QStyle::SP_MessageBoxWarning));
+    item->setForeground(failed ? QColor(0xC0, 0, 0) : other ? QColor(0, 0x40, 0xA0) : QColor(Qt::darkGray));
     item->setToolTip(item->text() + QStringLiteral(": ") + said);
     item->setData(Qt::AccessibleTextRole, item->text() + QStringLiteral(", ") + said);
     any_ = true;
     anyFailed_ = anyFailed_ || failed;
+    anyOtherAccount_ = anyOtherAccount_ || other;
     emit changed();
 }
 
@@ -58,7 +63,7 @@ RunMarks::Mark RunMarks::markAt(int index) const {
 void RunMarks::clear() {
     if (!any_) return;
     // First: the roles cleared below change the items again.
-    any_ = anyFailed_ = false;
+    any_ = anyFailed_ = anyOtherAccount_ = false;
     QListWidget* widget = list_->widget();
     for (int i = 0; i < widget->count(); ++i) {
         QListWidgetItem* item = widget->item(i);
@@ -73,6 +78,11 @@ void RunMarks::clear() {
 void RunMarks::tickOnlyFailed() {
     for (int i = 0; i < list_->count(); ++i)
         list_->setTicked(i, markAt(i) == Mark::Failed);
+}
+
+void RunMarks::tickOnlyOtherAccount() {
+    for (int i = 0; i < list_->count(); ++i)
+        list_->setTicked(i, markAt(i) == Mark::OtherAccount);
 }
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include "batch/ResultsFile.h"
 #include "batch/RunSettings.h"
+#include "batch/SurveyFile.h"
 #include "common/AppEnv.h"
 #include "common/Names.h"
 
@@ -124,6 +125,11 @@ LogTarget ConsoleHost::logTarget() {
     }
     const QFileInfo file(QString::fromStdString(o_.logFile));
     return {file.absolutePath().toStdString(), file.fileName().toStdString(), true};
+}
+
+ResultsTarget ConsoleHost::surveyTarget() {
+    if (o_.resultsFile.empty()) return {QDir::currentPath().toStdString(), surveyFileName(now()), false};
+    return resultsTarget();
 }
 
 void ConsoleHost::summaryLine(const std::string& line, const std::string& resultsPath) {

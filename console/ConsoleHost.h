@@ -78,6 +78,7 @@ class ConsoleHost : public BatchHost {
     bool goOn(RunQuestion question, const std::string& text) override;
     ResultsTarget resultsTarget() override;
     LogTarget logTarget() override;
+    ResultsTarget surveyTarget() override;
     bool resultsOfEveryAction() override { return true; }
     void summaryLine(const std::string& line, const std::string& resultsPath) override;
     // The summary, the last line, names the file already.

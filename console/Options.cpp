@@ -115,13 +115,17 @@ Options parseOptions(const std::vector<std::string>& args) {
     }
     if (o.help || !o.error.empty()) return o;
 
-    if (o.action != "update" && o.action != "start" && o.action != "stop")
+    if (o.action != "update" && o.action != "start" && o.action != "stop" && o.action != "survey")
         o.error = o.action.empty() ? "no ACTION given" : "unknown ACTION " + o.action;
     else if (o.action == "update" && o.account.empty())
         o.error = "update needs --account";
     else if (o.action == "update" && (o.passwordStdin == !o.passwordFile.empty()))
         o.error = "update needs the password from one of --password-stdin and --password-file";
-    else if (o.action != "update" && (o.passwordStdin || !o.passwordFile.empty() || !o.account.empty()))
+    else if (o.action == "survey" &&
+             (o.passwordStdin || !o.passwordFile.empty() || o.grantRight || o.restart))
+        o.error = "survey changes nothing: it takes no password, --grant-right or --restart";
+    else if (o.action != "update" && o.action != "survey" &&
+             (o.passwordStdin || !o.passwordFile.empty() || !o.account.empty()))
         o.error = o.action + " takes no account or password";
     else if (o.machines.empty() && o.hostsFile.empty() && o.licenceServer.empty() && o.network.empty())
         o.error = "no machines given";
@@ -141,10 +145,15 @@ std::string usageText() {
            "  update                    give the service a new logon account and password\n"
            "  start                     start the service\n"
            "  stop                      stop the service\n"
+           "  survey                    read, for each machine, the service's state, start type\n"
+           "                            and logon account, and whether the account holds the\n"
+           "                            right to log on as a service there; changes nothing\n"
            "\n"
            "Options:\n"
            "  --service NAME            the service (default: Albd)\n"
-           "  --account ACCOUNT         update: the account the service logs on with\n"
+           "  --account ACCOUNT         update: the account the service logs on with;\n"
+           "                            survey: the account whose logon right is read\n"
+           "                            (default: each service's own account)\n"
            "  --password-stdin          update: the password is the first line of standard input\n"
            "  --password-file FILE      update: the password is the first line of FILE, which\n"
            "                            no other user may read\n"
@@ -157,9 +166,10 @@ std::string usageText() {
            "  --licence-server HOST     the clients of a ClearCase licence or registry server\n"
            "  --network TYPE            the machines the network browser lists, of a type:\n" +
            types +
-           "  --results FILE            the results file to create; an existing file is\n"
-           "                            refused (default: _resultsMMYYYY_HHMMSS.csv in the\n"
-           "                            current folder)\n"
+           "  --results FILE            the results or survey file to create; an existing\n"
+           "                            file is refused (default: _resultsMMYYYY_HHMMSS.csv,\n"
+           "                            for survey _surveyMMYYYY_HHMMSS.csv, in the current\n"
+           "                            folder)\n"
            "  --log FILE                the run log to create, every line of standard output\n"
            "                            with its date and time; an existing file is refused\n"
            "                            (default: _runMMYYYY_HHMMSS.log beside the results)\n"
@@ -173,8 +183,9 @@ std::string usageText() {
            "Machines named more than once are worked on once. Each machine's lines go to\n"
            "standard output, then one summary line.\n"
            "\n"
-           "Exit status: 0 every machine succeeded; 1 the run finished with failed machines\n"
-           "or machines not tried; 2 the run was refused before any machine was touched;\n"
+           "Exit status: 0 every machine succeeded (survey: every machine was read); 1 the\n"
+           "run finished with failed machines or machines not tried (survey: any machine\n"
+           "could not be read); 2 the run was refused before any machine was touched;\n"
            "3 the run stopped after a logon failure.\n";
 }
 

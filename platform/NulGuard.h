@@ -25,6 +25,9 @@ class NulGuardedServiceControl : public ServiceControl {
     Result<ServiceStatus> QueryServiceStatusEx(Handle service) override {
         return in_.QueryServiceStatusEx(service);
     }
+    Result<ServiceConfig> QueryServiceConfig(Handle service) override {
+        return in_.QueryServiceConfig(service);
+    }
     std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override;
     Result<Handle> LockServiceDatabase(Handle manager) override { return in_.LockServiceDatabase(manager); }
     std::uint32_t UnlockServiceDatabase(Handle lock) override { return in_.UnlockServiceDatabase(lock); }

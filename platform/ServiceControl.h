@@ -1,6 +1,6 @@
 #pragma once
 // The service control manager of a (remote) machine: OpenSCManagerA, OpenServiceA,
-// StartServiceA, ControlService, QueryServiceStatusEx, ChangeServiceConfigA,
+// StartServiceA, ControlService, QueryServiceStatusEx, QueryServiceConfigA, ChangeServiceConfigA,
 // LockServiceDatabase, UnlockServiceDatabase, EnumServicesStatusA, CloseServiceHandle,
 // NotifyServiceStatusChange.
 #include "platform/Types.h"
@@ -28,6 +28,9 @@ constexpr std::uint32_t StartPending = 2;
 constexpr std::uint32_t StopPending = 3;
 constexpr std::uint32_t Running = 4;
 constexpr std::uint32_t EnumRecordSize = 36; // sizeof(ENUM_SERVICE_STATUSA)
+constexpr std::uint32_t AutoStart = 2;
+constexpr std::uint32_t DemandStart = 3;
+constexpr std::uint32_t Disabled = 4;
 // NotifyServiceStatusChange's SERVICE_NOTIFY_* bits: one per state.
 constexpr std::uint32_t notifyBit(std::uint32_t state) {
     return state >= 1 && state <= 7 ? 1u << (state - 1) : 0u;
@@ -61,6 +64,16 @@ struct ServiceEnumeration {
     std::uint32_t error = 0;
     std::vector<ServiceEntry> entries;
     std::uint32_t bytesNeeded = 0;
+};
+
+// QUERY_SERVICE_CONFIGA, the parts a caller reads.
+struct ServiceConfig {
+    std::uint32_t serviceType = 0;
+    std::uint32_t startType = 0; // svc::AutoStart, DemandStart, Disabled (0 and 1: drivers)
+    std::uint32_t errorControl = 0;
+    std::string binaryPathName;
+    std::string serviceStartName; // the logon account, as the manager holds it
+    std::string displayName;
 };
 
 // ChangeServiceConfigA arguments that matter here; nullopt means "no change" (a null pointer
@@ -97,6 +110,7 @@ class ServiceControl {
     virtual std::uint32_t StartService(Handle service) = 0;
     virtual Result<ServiceStatus> ControlService(Handle service, std::uint32_t control) = 0;
     virtual Result<ServiceStatus> QueryServiceStatusEx(Handle service) = 0;
+    virtual Result<ServiceConfig> QueryServiceConfig(Handle service) = 0;
     virtual std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) = 0;
     virtual Result<Handle> LockServiceDatabase(Handle manager) = 0;
     virtual std::uint32_t UnlockServiceDatabase(Handle lock) = 0;

@@ -1,5 +1,7 @@
 #include "services/modServices.h"
 
+#include "services/ServiceSurvey.h"
+
 #include "Version.h"
 #include "common/AppEnv.h"
 #include "common/Dialogs.h"
@@ -398,7 +400,9 @@ bool StartStopSericeWait(bool start, const std::string& machine, const std::stri
 }
 
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const platform::Password& password, std::string& errorText, bool useDirectory) {
+                           const platform::Password& password, std::string& errorText, bool useDirectory,
+                           std::string* keptAccount) {
+    if (keptAccount) keptAccount->clear();
     const std::string name = machineName(machine);
     if (name.empty()) {
         errorText = BlankMachineText;
@@ -425,6 +429,11 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
     Handle serviceHandle = lock ? openService(out, manager, serviceName) : 0;
     if (serviceHandle) {
         out.attempt([&] {
+            auto& scm = platform::serviceControl();
+            // Read before and after on the handle already open: a manager that answers the
+            // change but keeps none of it would otherwise pass for a success.
+            const auto before = keptAccount ? scm.QueryServiceConfig(serviceHandle)
+                                            : platform::Result<platform::ServiceConfig>{};
             platform::ServiceConfigChange change;
             change.serviceStartName = trimBlanks(account);
             // As typed: blanks at either end are part of a Windows password. The clear copies
@@ -436,8 +445,16 @@ bool ChangeServicePassword(const std::string& machine, const std::string& servic
                 }
             } wipeLater{change.password};
             change.password = password.reveal().text();
-            if (auto e = platform::serviceControl().ChangeServiceConfig(serviceHandle, change))
+            if (auto e = scm.ChangeServiceConfig(serviceHandle, change)) {
                 out.stepFailed("ChangeServiceConfig", e);
+                return;
+            }
+            if (!keptAccount || !before.ok()) return;
+            const auto after = scm.QueryServiceConfig(serviceHandle);
+            const std::string& reported = after.value.serviceStartName;
+            if (after.ok() && !SameAccount(reported, *change.serviceStartName) &&
+                SameAccount(reported, before.value.serviceStartName))
+                *keptAccount = reported;
         });
     }
 

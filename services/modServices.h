@@ -56,8 +56,12 @@ bool IsServiceRunning(const std::string& machine, const std::string& service, st
 bool StartStopSericeWait(bool start, const std::string& machine, const std::string& service, bool wait,
                          std::string& errorText, std::uint32_t* finalState = nullptr,
                          const std::function<bool()>& stopRequested = {}, bool* waitStopped = nullptr);
+// `keptAccount`, when given, receives the account the service manager still reports after a
+// change it answered with success, when that is the account from before and not the one asked
+// for (letter case aside): the change was not kept. Empty otherwise.
 bool ChangeServicePassword(const std::string& machine, const std::string& service, const std::string& account,
-                           const platform::Password& password, std::string& errorText, bool useDirectory);
+                           const platform::Password& password, std::string& errorText, bool useDirectory,
+                           std::string* keptAccount = nullptr);
 
 // The error text of a start, stop or change refused because the machine name is blank.
 inline constexpr const char* BlankMachineText = "Error: the machine name is empty";

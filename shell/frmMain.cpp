@@ -279,7 +279,8 @@ void frmMain::buildControls() {
     actionTypeCombo = makeCombo(s, "actionTypeCombo", false, 3240, 960, 1575, 288);
     actionTypeCombo->setToolTip(QStringLiteral(
         "config = Change configuration info; start = start service; stop = stop service; delete = "
-        "delete service. Default is config."));
+        "delete service. Default is config. survey = read each ticked machine's service state, start "
+        "type and logon account; changes nothing."));
     serviceAccountLbl =
         makeLabel(s, "serviceAccountLbl", QStringLiteral("Service Account: "), 360, 1440, 1332, 252);
     serviceAccountTxt = make<QLineEdit>(s, "serviceAccountTxt", 1680, 1440, 3132, 285);
@@ -388,6 +389,10 @@ void frmMain::buildMenus() {
     TickOnlyFailed->setObjectName(QStringLiteral("TickOnlyFailed"));
     TickOnlyFailed->setEnabled(false); // until a run leaves failed marks
     clientList->addAction(TickOnlyFailed);
+    TickOnlyOtherAccount = new QAction(QStringLiteral("Tick Only Machines &Not on This Account"), clientList);
+    TickOnlyOtherAccount->setObjectName(QStringLiteral("TickOnlyOtherAccount"));
+    TickOnlyOtherAccount->setEnabled(false); // until a survey finds a service on another account
+    clientList->addAction(TickOnlyOtherAccount);
     clientList->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -453,8 +458,8 @@ void frmMain::Form_Load() {
         selectAsUser(searchCriteriaCombo, 0);
 
         step = 2;
-        fillQuietly(actionTypeCombo,
-                    {QStringLiteral("update"), QStringLiteral("start"), QStringLiteral("stop")});
+        fillQuietly(actionTypeCombo, {QStringLiteral("update"), QStringLiteral("start"),
+                                      QStringLiteral("stop"), QStringLiteral("survey")});
         selectAsUser(actionTypeCombo, 0);
 
         step = 3;
@@ -494,13 +499,15 @@ void frmMain::changeQueryMethodBut_Click() {
 void frmMain::actionTypeCombo_Click() {
     // Only properties are set here; nothing can fail that would need reporting.
     const bool update = actionTypeCombo->currentText() == QLatin1String("update");
+    const bool survey = actionTypeCombo->currentText() == QLatin1String("survey");
     if (!update) {
-        setBackground(serviceAccountTxt, vbColor(ColorButtonFace));
         setBackground(passwdTxt, vbColor(ColorButtonFace));
-        serviceAccountTxt->setEnabled(false);
         passwdTxt->setEnabled(false);
         checkboxStopStartService->setEnabled(false);
         maskPwdCB->setEnabled(false);
+        // A survey compares each service's account with the one typed here.
+        setBackground(serviceAccountTxt, vbColor(survey ? ColorWindow : ColorButtonFace));
+        serviceAccountTxt->setEnabled(survey);
     } else {
         maskPwdCB->setEnabled(true);
         checkboxStopStartService->setEnabled(true);

@@ -97,6 +97,7 @@ class frmMain : public QMainWindow {
     QAction* About = nullptr;
     // the client list's context menu
     QAction* TickOnlyFailed = nullptr;
+    QAction* TickOnlyOtherAccount = nullptr;
 
     // The client list procedures (owns the duplicate index kept in step with clientList).
     vantrel::ClientList* clients = nullptr;
@@ -154,6 +155,7 @@ class frmMain : public QMainWindow {
     void selectAllBut_Click();
     void clearAllBut_Click();
     void TickOnlyFailed_Click();
+    void TickOnlyOtherAccount_Click();
     void clientList_DblClick();
 
     // ---- find / remove and list fills (frmMain_search.cpp) ----

@@ -29,12 +29,15 @@ class WindowBatchHost : public vantrel::BatchHost {
     // The password box keeps what was typed; the run's copy is this host's, wiped when the
     // run ends.
     vantrel::BatchInputs inputs() override {
-        QByteArray typed = w_.passwdTxt->text().toUtf8();
-        password_ = platform::Password(typed.constData(), static_cast<std::size_t>(typed.size()));
-        platform::wipe(typed.data(), static_cast<std::size_t>(typed.size()));
-        return {w_.actionTypeCombo->currentText().toStdString(),
-                w_.serviceNameCombo->currentText().toStdString(), w_.serviceAccountTxt->text().toStdString(),
-                &password_};
+        const std::string action = w_.actionTypeCombo->currentText().toStdString();
+        // A survey needs no password: the box is left unread.
+        if (action != "survey") {
+            QByteArray typed = w_.passwdTxt->text().toUtf8();
+            password_ = platform::Password(typed.constData(), static_cast<std::size_t>(typed.size()));
+            platform::wipe(typed.data(), static_cast<std::size_t>(typed.size()));
+        }
+        return {action, w_.serviceNameCombo->currentText().toStdString(),
+                w_.serviceAccountTxt->text().toStdString(), action == "survey" ? nullptr : &password_};
     }
     bool waitForService() override { return w_.checkboxWaitForService->isChecked(); }
     int machinesAtOnce() override { return vantrel::machinesAtOnce(); }
@@ -81,8 +84,11 @@ class WindowBatchHost : public vantrel::BatchHost {
         w_.progress()->stopBut->setEnabled(false);
         using How = vantrel::MachineEnd::How;
         for (const vantrel::MachineEnd& end : ends) {
-            if (end.how == How::Done) continue;
             const int now = w_.clients->find(end.index, QString::fromStdString(end.machine));
+            if (end.how == How::Done && !end.otherAccount.empty())
+                w_.runMarks->mark(now, vantrel::RunMarks::Mark::OtherAccount,
+                                  QString::fromStdString(end.otherAccount));
+            if (end.how == How::Done) continue;
             w_.runMarks->mark(now,
                               end.how == How::Failed ? vantrel::RunMarks::Mark::Failed
                                                      : vantrel::RunMarks::Mark::NotTried,

@@ -39,8 +39,11 @@ void frmMain::connectClients() {
     connect(selectAllBut, &QPushButton::clicked, this, [this] { selectAllBut_Click(); });
     connect(clearAllBut, &QPushButton::clicked, this, [this] { clearAllBut_Click(); });
     connect(TickOnlyFailed, &QAction::triggered, this, [this] { TickOnlyFailed_Click(); });
-    connect(runMarks, &vantrel::RunMarks::changed, this,
-            [this] { TickOnlyFailed->setEnabled(runMarks->anyFailed()); });
+    connect(runMarks, &vantrel::RunMarks::changed, this, [this] {
+        TickOnlyFailed->setEnabled(runMarks->anyFailed());
+        TickOnlyOtherAccount->setEnabled(runMarks->anyOtherAccount());
+    });
+    connect(TickOnlyOtherAccount, &QAction::triggered, this, [this] { TickOnlyOtherAccount_Click(); });
     // The tooltip follows the highlighted entry however it moves: a click, the keyboard, a
     // command, or the entry's removal.
     const auto follow = [this] { updateDeleteTooltip(*this); };
@@ -99,6 +102,10 @@ void frmMain::clearAllBut_Click() {
 
 void frmMain::TickOnlyFailed_Click() {
     runMarks->tickOnlyFailed();
+}
+
+void frmMain::TickOnlyOtherAccount_Click() {
+    runMarks->tickOnlyOtherAccount();
 }
 
 void frmMain::clientList_DblClick() {

@@ -20,7 +20,7 @@ const char* const AllMachinesSql = VANTREL_MACHINE_COLUMNS "ORDER BY id";
 
 #define VANTREL_SERVICE_COLUMNS                                                                              \
     "SELECT s.id, s.machine_id, s.name, s.display_name, s.start, s.state, s.since_ms, s.account, "           \
-    "s.password, s.start_ms, s.stop_ms, s.wait_hint_ms, s.hang, s.fail FROM services s "
+    "s.password, s.start_ms, s.stop_ms, s.wait_hint_ms, s.hang, s.fail, s.config_not_kept FROM services s "
 const char* const FindServiceSql =
     VANTREL_SERVICE_COLUMNS "JOIN machines m ON m.id = s.machine_id WHERE m.name = ? AND s.name = ?";
 const char* const AllServicesSql = VANTREL_SERVICE_COLUMNS "ORDER BY s.id";
@@ -58,6 +58,7 @@ ServiceRow serviceOf(Statement& q, std::int64_t now) {
     r.waitHintMs = static_cast<std::uint32_t>(q.integer(11));
     r.hang = q.integer(12) != 0;
     r.fail = q.integer(13) != 0;
+    r.configNotKept = q.integer(14) != 0;
     r.live = liveState(q.text(5), q.integer(6), r.startMs, r.stopMs, r.waitHintMs, r.hang, now);
     return r;
 }

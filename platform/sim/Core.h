@@ -47,7 +47,8 @@ struct ServiceRow {
     std::uint32_t waitHintMs = 0;
     bool hang = false;
     bool fail = false;
-    LiveState live; // as of the time given to the reader
+    bool configNotKept = false; // a change of configuration is answered 0 and dropped
+    LiveState live;             // as of the time given to the reader
 };
 
 // The service `service` of the machine named `machine`, its state as of `nowMs`.

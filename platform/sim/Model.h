@@ -49,6 +49,7 @@ struct ServiceDesc {
     std::uint32_t waitHintMs = 3000;
     bool hang = false;
     bool fail = false;
+    bool configNotKept = false;
 };
 
 struct ValueDesc {

@@ -328,7 +328,7 @@ ServiceDesc parseService(const json& j, const std::string& path) {
     object(j, path);
     onlyFields(j, path,
                {"name", "display_name", "start", "state", "account", "password", "start_ms", "stop_ms",
-                "wait_hint_ms", "hang", "fail", "checkpoint", "pending_ms"});
+                "wait_hint_ms", "hang", "fail", "config_not_kept", "checkpoint", "pending_ms"});
     ServiceDesc s;
     s.name = name(j, path, "name", "\\/");
     s.displayName = text(j, path, "display_name", s.name);
@@ -341,6 +341,7 @@ ServiceDesc parseService(const json& j, const std::string& path) {
     s.waitHintMs = static_cast<std::uint32_t>(number(j, path, "wait_hint_ms", 3000, MaxMs));
     s.hang = flag(j, path, "hang", false);
     s.fail = flag(j, path, "fail", false);
+    s.configNotKept = flag(j, path, "config_not_kept", false);
     // A pending state as dump shows it: how long it has lasted; the check point follows from that.
     number(j, path, "checkpoint", 0, MaxU32);
     const bool pending = s.state == "start_pending" || s.state == "stop_pending";
@@ -600,6 +601,7 @@ std::string renderDescription(const NetworkDesc& net) {
             sj["wait_hint_ms"] = s.waitHintMs;
             sj["hang"] = s.hang;
             sj["fail"] = s.fail;
+            sj["config_not_kept"] = s.configNotKept;
             mj["services"].push_back(std::move(sj));
         }
         mj["registry"] = ojson::array();

@@ -102,7 +102,8 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
         for (const auto& s : m.services)
             c.query("INSERT INTO services(machine_id, name, display_name, start, state, since_ms, account, "
                     "password, "
-                    "start_ms, stop_ms, wait_hint_ms, hang, fail) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                    "start_ms, stop_ms, wait_hint_ms, hang, fail, config_not_kept) "
+                    "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
                 .bind(1, machineId)
                 .bind(2, s.name)
                 .bind(3, s.displayName)
@@ -116,6 +117,7 @@ void writeNetwork(Connection& c, const NetworkDesc& net) {
                 .bind(11, std::int64_t(s.waitHintMs))
                 .bind(12, std::int64_t(s.hang))
                 .bind(13, std::int64_t(s.fail))
+                .bind(14, std::int64_t(s.configNotKept))
                 .run();
         for (const auto& k : m.registry) {
             // Parent keys are implied: create each level that is not there yet.
@@ -230,6 +232,7 @@ NetworkDesc readNetwork(Connection& c, std::int64_t now) {
         s.waitHintMs = row.waitHintMs;
         s.hang = row.hang;
         s.fail = row.fail;
+        s.configNotKept = row.configNotKept;
         static const char* names[] = {"", "stopped", "start_pending", "stop_pending", "running"};
         s.state = names[row.live.state];
         s.checkpoint = row.live.checkPoint;

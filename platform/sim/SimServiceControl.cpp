@@ -226,6 +226,29 @@ class SimServiceControl : public ServiceControl {
             Result<ServiceStatus>{{}, err::RpcServerUnavailable});
     }
 
+    Result<ServiceConfig> QueryServiceConfig(Handle service) override {
+        HandleEntry e{};
+        if (std::uint32_t error = reachHandle(service, HandleKind::Service, e)) return {{}, error};
+        return guarded(
+            [&]() -> Result<ServiceConfig> {
+                Connection& c = requireConnection();
+                auto row = findService(c, e.machine, e.name, nowMs());
+                if (!row) return {{}, err::InvalidHandle};
+                ServiceConfig config;
+                config.serviceType = svc::ServiceWin32OwnProcess;
+                config.startType = row->start == "auto"       ? svc::AutoStart
+                                   : row->start == "disabled" ? svc::Disabled
+                                                              : svc::DemandStart;
+                config.errorControl = 1; // SERVICE_ERROR_NORMAL
+                config.binaryPathName = "C:\\Windows\\System32\\" + row->name + ".exe";
+                // A service made without an account runs as LocalSystem, and says so.
+                config.serviceStartName = row->account.empty() ? "LocalSystem" : row->account;
+                config.displayName = row->displayName;
+                return {config, err::Success};
+            },
+            Result<ServiceConfig>{{}, err::RpcServerUnavailable});
+    }
+
     // The registration is one remote call; from there the waiter sleeps until the moment the
     // file says the state will be reached (a pending state ends at a time known in advance),
     // until a thread of this process changes a state, or for half a second at most, as another
@@ -305,6 +328,8 @@ class SimServiceControl : public ServiceControl {
                         if (!q.step() || q.text(0) != "user") return err::InvalidServiceAccount;
                     }
                 }
+                // The fault of a manager that answers the change but never stores it.
+                if (row->configNotKept) return err::Success;
                 std::string start = row->start;
                 if (change.startType == 2) start = "auto";
                 if (change.startType == 3) start = "demand";

@@ -41,7 +41,8 @@ CREATE TABLE services(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL,
   name TEXT NOT NULL COLLATE NOCASE, display_name TEXT NOT NULL, start TEXT NOT NULL,
   state TEXT NOT NULL, since_ms INTEGER NOT NULL, account TEXT NOT NULL, password TEXT NOT NULL,
   start_ms INTEGER NOT NULL, stop_ms INTEGER NOT NULL, wait_hint_ms INTEGER NOT NULL,
-  hang INTEGER NOT NULL, fail INTEGER NOT NULL, UNIQUE(machine_id, name));
+  hang INTEGER NOT NULL, fail INTEGER NOT NULL, config_not_kept INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(machine_id, name));
 CREATE TABLE reg_keys(id INTEGER PRIMARY KEY, machine_id INTEGER NOT NULL, root TEXT NOT NULL,
   path TEXT NOT NULL COLLATE NOCASE, parent TEXT NOT NULL COLLATE NOCASE,
   name TEXT NOT NULL COLLATE NOCASE, denied INTEGER NOT NULL, UNIQUE(machine_id, root, path));
@@ -66,6 +67,7 @@ const char* const AddedColumns[][3] = {
     {"accounts", "password_expired", "INTEGER NOT NULL DEFAULT 0"},
     {"accounts", "network_logon_denied", "INTEGER NOT NULL DEFAULT 0"},
     {"machines", "calls_left", "INTEGER NOT NULL DEFAULT -1"}, // -1: NoCallLimit
+    {"services", "config_not_kept", "INTEGER NOT NULL DEFAULT 0"},
 };
 
 bool hasColumn(Connection& c, const char* table, const char* column) {

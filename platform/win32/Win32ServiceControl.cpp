@@ -104,6 +104,27 @@ class Win32ServiceControl : public ServiceControl {
         return {fromProcessStatus(status), err::Success};
     }
 
+    Result<ServiceConfig> QueryServiceConfig(Handle service) override {
+        // The size probe, then the read; the configuration may grow in between.
+        std::vector<unsigned char> buffer(sizeof(QUERY_SERVICE_CONFIGW) + 1024);
+        for (int round = 0; round < 4; ++round) {
+            DWORD needed = 0;
+            auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+            if (::QueryServiceConfigW(fromHandle<SC_HANDLE>(service), config,
+                                      static_cast<DWORD>(buffer.size()), &needed)) {
+                auto text = [](const wchar_t* t) { return narrow(t ? t : L""); };
+                return {ServiceConfig{config->dwServiceType, config->dwStartType, config->dwErrorControl,
+                                      text(config->lpBinaryPathName), text(config->lpServiceStartName),
+                                      text(config->lpDisplayName)},
+                        err::Success};
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_INSUFFICIENT_BUFFER) return {{}, error};
+            buffer.resize(std::max<std::size_t>(needed, buffer.size() * 2));
+        }
+        return {{}, ERROR_INSUFFICIENT_BUFFER};
+    }
+
     std::uint32_t ChangeServiceConfig(Handle service, const ServiceConfigChange& change) override {
         const auto account = optionalWide(change.serviceStartName);
         const auto password = optionalWide(change.password);

@@ -18,6 +18,7 @@
 #undef OpenService
 #undef StartService
 #undef ChangeServiceConfig
+#undef QueryServiceConfig
 #undef EnumServicesStatus
 #undef RegConnectRegistry
 #undef RegOpenKeyEx

@@ -2,6 +2,7 @@
 // Osprel as a child process, the results file and the network read back afterwards.
 #include "batch/ResultsFile.h"
 #include "batch/RunSettings.h"
+#include "batch/SurveyFile.h"
 #include "clients/ClientList.h"
 #include "clients/RunMarks.h"
 #include "common/AppEnv.h"
@@ -98,9 +99,10 @@ class tst_BatchRun : public QObject {
         QString out;
         for (int i = 0; i < w->clients->count(); ++i) {
             const auto mark = w->runMarks->markAt(i);
-            out += mark == vantrel::RunMarks::Mark::Failed     ? 'F'
-                   : mark == vantrel::RunMarks::Mark::NotTried ? 'N'
-                                                               : '-';
+            out += mark == vantrel::RunMarks::Mark::Failed         ? 'F'
+                   : mark == vantrel::RunMarks::Mark::NotTried     ? 'N'
+                   : mark == vantrel::RunMarks::Mark::OtherAccount ? 'O'
+                                                                   : '-';
         }
         return out;
     }
@@ -226,13 +228,21 @@ class tst_BatchRun : public QObject {
 
     // The main job: new account and password, then stop and restart. Without the logon
     // right the restart fails on the logon check; with the box ticked Osprel grants it first.
+    // The change is read back: a service manager that answers it but keeps the old account
+    // fails the update.
     void updateWithStopAndRestart_data() {
         QTest::addColumn<bool>("grant");
-        QTest::newRow("account lacks the right") << false;
-        QTest::newRow("Osprel grants the right") << true;
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("account lacks the right") << false << true;
+        QTest::newRow("Osprel grants the right") << true << true;
+        QTest::newRow("the change is not kept") << true << false;
     }
     void updateWithStopAndRestart() {
         QFETCH(bool, grant);
+        QFETCH(bool, kept);
+        if (!kept)
+            prepare(QString(network()).replace(albd("running", "auto"),
+                                               albd("running", "auto", 0, R"(, "config_not_kept": true)")));
         fill({"WS001"});
         setInputs("update");
         w->cbEnableLogonAsService->setChecked(grant);
@@ -251,22 +261,26 @@ class tst_BatchRun : public QObject {
         const QString path = resultsPath();
         QVERIFY(path.endsWith(QString::fromStdString(vantrel::resultsFileName(vantrel::now()))));
         const QByteArray line =
-            grant ? "WS001,True,True,True,No Error:4"
-                  : "WS001,True,True,False,Restart Failed: Error::Service did not start due to "
-                    "logon failure.  Check password and/or account name::1069::"
-                    "StartStopSericeWait:StartService::";
+            !kept   ? "WS001,True,False,True,Update Failed: the service manager still reports CORP\\svc_old;"
+            : grant ? "WS001,True,True,True,No Error:4"
+                    : "WS001,True,True,False,Restart Failed: Error::Service did not start due to "
+                      "logon failure.  Check password and/or account name::1069::"
+                      "StartStopSericeWait:StartService::";
         QCOMPARE(readAll(path), Header + line + "\r\n");
 
         QStringList lines;
         if (grant)
             lines << "WS001: Enabling Logon as a service right..."
                   << "WS001: the Logon as a service right was granted to " + Account;
-        lines << "WS001: Success.  Updated service Albd"
+        lines << (kept ? "WS001: Success.  Updated service Albd"
+                       : "WS001:>> FAILED <<: unable to update service: the service manager still reports "
+                         "CORP\\svc_old")
               << "WS001: stopped service"
               << (grant ? "WS001: started/restarted service"
                         : "WS001:>> FAILED <<::Could not start/restart service")
               << "Run log --> " + progDir + "/" + runLogs().value(0)
-              << (grant
+              << (!kept ? "Run summary: 1 machine done, 0 updated, 1 restarted, 1 failed (WS001), 0 not tried"
+                  : grant
                       ? "Run summary: 1 machine done, 1 updated, 1 restarted, 0 failed, 0 not tried"
                       : "Run summary: 1 machine done, 1 updated, 0 restarted, 1 failed (WS001), 0 not tried")
               << Saved + path; // the run's last line
@@ -285,8 +299,8 @@ class tst_BatchRun : public QObject {
         QCOMPARE(w->clients->current(), 0);
 
         const QJsonObject albd = service("WS001");
-        QCOMPARE(albd.value("account").toString(), Account);
-        QCOMPARE(albd.value("password").toString(), Password);
+        QCOMPARE(albd.value("account").toString(), kept ? Account : "CORP\\svc_old");
+        QCOMPARE(albd.value("password").toString(), kept ? Password : "0ld!pass");
         QCOMPARE(albd.value("state").toString(), grant ? "running" : "stopped");
         QCOMPARE(rights("WS001", Account).contains("SeServiceLogonRight"), grant);
         checkNoPassword();
@@ -1254,6 +1268,95 @@ class tst_BatchRun : public QObject {
         QCOMPARE(rows[2], rows[0]);
         QCOMPARE(lines[2], lines[0]);
         QCOMPARE(dump[2], dump[0]);
+    }
+    // A survey reads every ticked machine at the machines-at-once setting from the start (it
+    // changes nothing, so nothing waits for a first machine to prove the change) and leaves
+    // the network exactly as it was. Its rows say what each service is; the machines on
+    // another account than the one typed are marked, ticked by the context menu, updated, and
+    // the survey again shows them on the new account, all without retyping anything.
+    void surveyTickUpdateSurvey() {
+        const QString refused = QString(machine("WS006", albd("running", "auto")))
+                                    .replace("\"reachable\": true", "\"reachable\": true, \"admin\": false");
+        const QString onNew = QString(machine("WS007", albd("running", "auto")))
+                                  .replace("svc_old", "svc_new")
+                                  .replace("0ld!pass", Password);
+        QString fleet = network();
+        fleet.replace(QRegularExpression(R"(\{"name": "WS006".*"name": "DC01")",
+                                         QRegularExpression::DotMatchesEverythingOption),
+                      refused + "," + onNew + R"(,{"name": "DC01")");
+        prepare(fleet);
+        vantrel::setMachinesAtOnce(4);
+        fill({"WS001", "WS002", "WS003", "WS004", "WS005", "WS006", "WS007"});
+        setInputs("survey");
+        QVERIFY(w->serviceAccountTxt->isEnabled());
+        QVERIFY(!w->passwdTxt->isEnabled());
+        QVERIFY(w->actionTypeCombo->toolTip().contains("survey"));
+        const std::string before = platform::sim::dumpNetwork(db.toStdString());
+        execute();
+        QCOMPARE(platform::sim::dumpNetwork(db.toStdString()), before);
+        QVERIFY2(positions.contains("Machine 4 of 7, 4 in flight"), qPrintable(positions.join('|')));
+
+        const QString dir = QString::fromStdString(vantrel::programDirectory());
+        const QStringList surveys = QDir(dir).entryList({"_survey*.csv"}, QDir::Files, QDir::Name);
+        QCOMPARE(surveys, QStringList{QString::fromStdString(vantrel::surveyFileName(vantrel::now()))});
+        QVERIFY(resultsFiles().isEmpty());
+        const QByteArray missing =
+            "Error::Specified service does not exist.::1060::SurveyService:OpenService";
+        const QByteArray away = "Error::RPC Server is unavailable. The client may not be accessible. Try "
+                                "pinging the client.::1722::SurveyService:OpenSCManager";
+        const QByteArray denied = "Error::Unexpected Error.  Check Microsoft for related Error Code = "
+                                  "5::SurveyService:OpenSCManager";
+        // Rows go to disk as machines end: with four at once, not in list order.
+        QList<QByteArray> rows = readAll(dir + "/" + surveys[0]).split('\n');
+        std::sort(rows.begin() + 1, rows.end() - 1);
+        QCOMPARE(rows.join('\n'),
+                 "MACHINE,SERVICE,STATE,START TYPE,LOGON ACCOUNT,LOGON RIGHT,ERROR MESSAGE\r\n"
+                 "WS001,Albd,Running,Auto,CORP\\svc_old,False,\r\n"
+                 "WS002,Albd,Stopped,Demand,CORP\\svc_old,False,\r\n"
+                 "WS003,Albd,Stopped,Disabled,CORP\\svc_old,False,\r\n"
+                 "WS004,Albd,,,,False," +
+                     missing +
+                     "\r\n"
+                     "WS005,Albd,,,,Unknown," +
+                     away +
+                     "\r\n"
+                     "WS006,Albd,,,,Unknown," +
+                     denied +
+                     "\r\n"
+                     "WS007,Albd,Running,Auto,CORP\\svc_new,True,\r\n");
+        const QString text = w->textMsg->toPlainText();
+        QVERIFY(text.contains("WS001: Albd is Running, starts Auto, logs on as CORP\\svc_old; logon right of "
+                              "CORP\\svc_new: False"));
+        QVERIFY(
+            text.startsWith("Saved survey to file --> " + dir + "/" + surveys[0] +
+                            "\nRun summary: 7 machines done, 3 failed (WS004, WS005, WS006), 0 not tried\n"));
+        QCOMPARE(marks(), "OOOFFF-");
+        QCOMPARE(w->clients->widget()->item(0)->toolTip(), "WS001: logs on as CORP\\svc_old");
+
+        QVERIFY(w->TickOnlyOtherAccount->isEnabled());
+        w->TickOnlyOtherAccount->trigger();
+        QStringList ticked;
+        for (int i = 0; i < w->clients->count(); ++i)
+            if (w->clients->ticked(i)) ticked << w->clients->text(i);
+        QCOMPARE(ticked, (QStringList{"WS001", "WS002", "WS003"}));
+
+        w->actionTypeCombo->setCurrentText("update");
+        w->cbEnableLogonAsService->setChecked(true);
+        execute();
+        QCOMPARE(resultsFiles().size(), 1);
+        for (const char* h : {"WS001", "WS002", "WS003"})
+            QCOMPARE(service(h).value("account").toString(), Account);
+
+        w->selectAllBut->click();
+        w->actionTypeCombo->setCurrentText("survey");
+        execute();
+        const QByteArray second =
+            readAll(dir + "/" + QDir(dir).entryList({"_survey*.csv"}, QDir::Files, QDir::Name).value(1));
+        QVERIFY(second.contains("WS001,Albd,Running,Auto,CORP\\svc_new,True,\r\n"));
+        QVERIFY(second.contains("WS002,Albd,Running,Demand,CORP\\svc_new,True,\r\n"));
+        QVERIFY(second.contains("WS003,Albd,Stopped,Disabled,CORP\\svc_new,True,\r\n"));
+        QCOMPARE(marks(), "---FFF-");
+        QVERIFY(!w->TickOnlyOtherAccount->isEnabled());
     }
 };
 

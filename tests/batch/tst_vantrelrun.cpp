@@ -223,6 +223,13 @@ class tst_VantrelRun : public QObject {
         QTest::newRow("password as an argument") << update + QStringList{"--password", Password, "WS101"}
                                                  << typed << true << 0 << 2 << "Usage: vantrel-run" << 0;
         QTest::newRow("no machines") << update << typed << true << 0 << 2 << "no machines given" << 0;
+        QTest::newRow("survey, every machine read")
+            << QStringList{"survey", "--results", "s.csv", "WS001", "WS003"} << QByteArray() << true << 0 << 0
+            << "" << 2;
+        QTest::newRow("survey, one not read") << QStringList{"survey", "--account", Account, "WS001", "WS005"}
+                                              << QByteArray() << true << 0 << 1 << "" << 2;
+        QTest::newRow("survey with a password") << QStringList{"survey", "--password-stdin", "WS001"} << typed
+                                                << true << 0 << 2 << "survey changes nothing" << 0;
     }
     void exitStatus() {
         QFETCH(QStringList, args);
@@ -286,6 +293,15 @@ class tst_VantrelRun : public QObject {
                              (QFile::WriteGroup | QFile::WriteOther),
                          QFileDevice::Permissions());
                 QVERIFY2(last.endsWith(", results in " + QDir(work).filePath(csv.first()).toUtf8()), last);
+            }
+            if (args.first() == "survey") {
+                // One line a machine, and the survey changes nothing.
+                QCOMPARE(run.out.count("\n"), done + 1);
+                QCOMPARE(dump(), before);
+                const QStringList csv =
+                    QDir(work).entryList({args.contains("s.csv") ? "s.csv" : "_survey*.csv"});
+                QCOMPARE(csv.size(), 1);
+                QCOMPARE(readAll(work + "/" + csv.first()).count("\r\n"), done + 1);
             }
         }
         QVERIFY(!run.out.contains(Password.toUtf8()));

@@ -374,6 +374,7 @@ TEST_SUITE("service control") {
         change.serviceStartName = "VTC\\nobody";
         change.password = "good";
         CHECK(serviceControl().ChangeServiceConfig(s.service, change) == err::InvalidServiceAccount);
+        CHECK(serviceControl().QueryServiceConfig(s.service).value.serviceStartName == "VTC\\svc");
         change.serviceStartName = "VTC\\svc";
         change.password = "wrong";
         CHECK(serviceControl().ChangeServiceConfig(s.service, change) == 0u);
@@ -382,6 +383,29 @@ TEST_SUITE("service control") {
         change.password = "good";
         CHECK(serviceControl().ChangeServiceConfig(s.service, change) == 0u);
         CHECK(serviceControl().StartService(s.service) == 0u);
+    }
+
+    TEST_CASE("the configuration reads back type, start type, display name and logon account as changed") {
+        CONFORMANCE_SCENE(scene, {.services = {Quick, Off}});
+        OpenService s("VtcQuick");
+        auto before = serviceControl().QueryServiceConfig(s.service);
+        REQUIRE(before.error == 0u);
+        CHECK(before.value.serviceType == svc::ServiceWin32OwnProcess);
+        CHECK(before.value.startType == svc::DemandStart);
+        CHECK(before.value.displayName == "Vtc Quick");
+        CHECK(before.value.serviceStartName == "LocalSystem"); // made without an account
+        CHECK(serviceControl().QueryServiceConfig(OpenService("VtcOff").service).value.startType ==
+              svc::Disabled);
+        ServiceConfigChange change;
+        change.serviceStartName = "NT AUTHORITY\\LocalService";
+        change.password = "";
+        change.startType = svc::AutoStart;
+        REQUIRE(serviceControl().ChangeServiceConfig(s.service, change) == 0u);
+        auto after = serviceControl().QueryServiceConfig(s.service);
+        REQUIRE(after.error == 0u);
+        CHECK(after.value.startType == svc::AutoStart);
+        CHECK(after.value.serviceStartName == "NT AUTHORITY\\LocalService");
+        CHECK(serviceControl().QueryServiceConfig(0).error == err::InvalidHandle);
     }
 
     TEST_CASE("the database lock is taken and given back") {

@@ -86,6 +86,10 @@ class RecordingServiceControl : public platform::ServiceControl {
         note("QueryServiceStatusEx");
         return real_.QueryServiceStatusEx(s);
     }
+    platform::Result<platform::ServiceConfig> QueryServiceConfig(Handle s) override {
+        note("QueryServiceConfig");
+        return real_.QueryServiceConfig(s);
+    }
     std::uint32_t ChangeServiceConfig(Handle s, const platform::ServiceConfigChange& change) override {
         note("ChangeServiceConfig");
         return real_.ChangeServiceConfig(s, change);
@@ -153,6 +157,7 @@ class ScriptedStatus : public platform::ServiceControl {
     }
     std::uint32_t StartService(Handle) override { return 5; }
     platform::Result<ServiceStatus> ControlService(Handle, std::uint32_t) override { return {{}, 5}; }
+    platform::Result<platform::ServiceConfig> QueryServiceConfig(Handle) override { return {{}, 5}; }
     std::uint32_t ChangeServiceConfig(Handle, const platform::ServiceConfigChange&) override { return 5; }
     platform::Result<Handle> LockServiceDatabase(Handle) override { return {0, 5}; }
     std::uint32_t UnlockServiceDatabase(Handle) override { return 5; }

@@ -81,7 +81,8 @@ class tst_MainWindow : public QObject {
         QCOMPARE(w->searchCriteriaCombo->itemText(10), QStringLiteral("Backup Domain Controllers"));
 
         QCOMPARE(w->actionTypeCombo->currentText(), QStringLiteral("update"));
-        QCOMPARE(w->actionTypeCombo->count(), 3);
+        QCOMPARE(w->actionTypeCombo->count(), 4);
+        QCOMPARE(w->actionTypeCombo->itemText(3), QStringLiteral("survey"));
         QCOMPARE(w->serviceNameCombo->currentText(), QStringLiteral("Albd"));
         QCOMPARE(w->removeSettingCombo->currentText(), QStringLiteral("Find"));
         QCOMPARE(w->queryRegRootKeyValueCombo->currentText(), QStringLiteral("HKLM"));
@@ -265,7 +266,7 @@ class tst_MainWindow : public QObject {
         QVERIFY(w->checkboxUseActiveDirectory->toolTip().startsWith(
             QStringLiteral("Connection test against the directory")));
         QCOMPARE(w->clientList->toolTip(), QStringLiteral("Double click to client to get query information"));
-        QVERIFY(w->actionTypeCombo->toolTip().endsWith(QStringLiteral("Default is config.")));
+        QVERIFY(w->actionTypeCombo->toolTip().contains(QStringLiteral("Default is config. survey = ")));
         QVERIFY(w->clientListLbl->font().bold());
         QVERIFY(w->sendMsgFrame->font().bold());
         QVERIFY(!w->sendMsgBut->font().bold());

@@ -50,7 +50,11 @@ const char* const Usage =
     "\"network_logon_denied\": true makes a logon check with the right password fail with 1385\n"
     "(network logons not granted); services still start under the account. Both default to\n"
     "false. A logon check without a domain takes the user as name@suffix, the suffix's first\n"
-    "label naming the domain (svc@corp.example.com is CORP\\svc).\n";
+    "label naming the domain (svc@corp.example.com is CORP\\svc).\n"
+    "\n"
+    "A service's \"config_not_kept\": true makes its service manager answer a change of\n"
+    "configuration (account, password, start type, display name) with success and keep none\n"
+    "of it: what it reports afterwards is what it held before. Default false.\n";
 
 int usage(const std::string& problem) {
     std::cerr << "simnet: " << problem << "\n" << Usage;
