@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -30,6 +31,7 @@ class tst_VantrelRun : public QObject {
     Q_OBJECT
 
     QTemporaryDir tmp;
+    std::optional<QTemporaryDir> promptBin_; // vantrel-run where nobody can run it
     QString db;
     QString work; // the console's working folder: its results files go there
 
@@ -97,11 +99,24 @@ class tst_VantrelRun : public QObject {
         ::fcntl(p.terminal, F_SETFL, O_NONBLOCK);
         int report[2], hold[2];
         if (::pipe2(report, O_CLOEXEC) != 0 || ::pipe2(hold, O_CLOEXEC) != 0) return false;
-        const QByteArray program =
-            QFile::encodeName(qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run");
+        const bool root = ::geteuid() == 0;
+        QByteArray program = QFile::encodeName(qEnvironmentVariable("VANTREL_BIN_DIR") + "/vantrel-run");
+        if (root) {
+            // The checkout may lie where nobody cannot enter (root's home, a mktemp folder): the
+            // program runs from a scratch folder of its own that nobody can reach.
+            if (!promptBin_) {
+                promptBin_.emplace(
+                    QStringLiteral("/tmp/vantrel-prompt-XXXXXX")); // $TMPDIR may be root's alone
+                const QString copy = promptBin_->filePath("vantrel-run");
+                if (!promptBin_->isValid() || !QFile::copy(QFile::decodeName(program), copy) ||
+                    ::chmod(QFile::encodeName(promptBin_->path()).constData(), 0755) != 0 ||
+                    ::chmod(QFile::encodeName(copy).constData(), 0755) != 0)
+                    return false;
+            }
+            program = QFile::encodeName(promptBin_->filePath("vantrel-run"));
+        }
         const char* argv[] = {program.constData(), "update", "--account", "CORP\\svc_new",
                               "--password-stdin",  "WS101",  nullptr};
-        const bool root = ::geteuid() == 0;
         p.session = ::fork();
         if (p.session == 0) {
             ::close(hold[1]);

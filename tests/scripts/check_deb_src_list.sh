@@ -25,17 +25,17 @@ targets() {
 # --- Both kinds together.
 mkdir -p "$T/etc/sources.list.d"
 cat >"$T/etc/sources.list" <<'LIST'
-# deb http://apt.example/old bookworm main
-deb http://apt.example/base bookworm main contrib
-deb-src   http://apt.example/base bookworm main contrib
-deb [signed-by=/usr/share/keyrings/site.gpg] http://apt.example/site bookworm main # the site's own
+# deb file:/srv/apt/old bookworm main
+deb file:/srv/apt/base bookworm main contrib
+deb-src   file:/srv/apt/base bookworm main contrib
+deb [signed-by=/usr/share/keyrings/site.gpg] file:/srv/apt/site bookworm main # the site's own
 LIST
-printf 'deb-src http://apt.example/only-src bookworm main' >"$T/etc/sources.list.d/src.list"
-echo "deb http://apt.example/ignored bookworm main" >"$T/etc/sources.list.d/old.list.disabled"
+printf 'deb-src file:/srv/apt/only-src bookworm main' >"$T/etc/sources.list.d/src.list"
+echo "deb file:/srv/apt/ignored bookworm main" >"$T/etc/sources.list.d/old.list.disabled"
 cat >"$T/etc/sources.list.d/debian.sources" <<'SOURCES'
 Types: deb
 # the updates
-URIs: http://apt.example/base
+URIs: file:/srv/apt/base
 Suites: bookworm-updates
 Components: main
 Signed-By:
@@ -45,13 +45,13 @@ Signed-By:
  -----END PGP PUBLIC KEY BLOCK-----
 
 types: deb deb-src
-URIs: http://apt.example/security
+URIs: file:/srv/apt/security
 Suites: bookworm-security
 Components: main
 
 Types: deb
 Enabled: no
-URIs: http://apt.example/disabled
+URIs: file:/srv/apt/disabled
 Suites: bookworm
 Components: main
 SOURCES
@@ -59,21 +59,21 @@ cat >"$T/etc/sources.list.d/src.sources" <<'SOURCES'
 # a comment on its own
 
 Types: deb-src
-URIs: http://apt.example/src822
+URIs: file:/srv/apt/src822
 Suites: bookworm
 Components: main non-free-firmware
 SOURCES
 cp -a "$T/etc" "$T/etc.before"
 "$SCRIPT" "$T/etc/sources.list" "$T/etc/sources.list.d" "$T/both" || fail "both kinds: exit $?"
 got=$(targets both)
-expected="Sources http://apt.example/base/dists/bookworm-updates/main/source/Sources
-Sources http://apt.example/base/dists/bookworm/contrib/source/Sources
-Sources http://apt.example/base/dists/bookworm/main/source/Sources
-Sources http://apt.example/only-src/dists/bookworm/main/source/Sources
-Sources http://apt.example/security/dists/bookworm-security/main/source/Sources
-Sources http://apt.example/site/dists/bookworm/main/source/Sources
-Sources http://apt.example/src822/dists/bookworm/main/source/Sources
-Sources http://apt.example/src822/dists/bookworm/non-free-firmware/source/Sources"
+expected="Sources file:/srv/apt/base/dists/bookworm-updates/main/source/Sources
+Sources file:/srv/apt/base/dists/bookworm/contrib/source/Sources
+Sources file:/srv/apt/base/dists/bookworm/main/source/Sources
+Sources file:/srv/apt/only-src/dists/bookworm/main/source/Sources
+Sources file:/srv/apt/security/dists/bookworm-security/main/source/Sources
+Sources file:/srv/apt/site/dists/bookworm/main/source/Sources
+Sources file:/srv/apt/src822/dists/bookworm/main/source/Sources
+Sources file:/srv/apt/src822/dists/bookworm/non-free-firmware/source/Sources"
 [ "$got" = "$expected" ] || fail "both kinds: APT reads
 $got
 instead of
@@ -90,8 +90,8 @@ got=$(targets both)
 $got"
 
 # --- Nothing to take: comments, a disabled stanza, a file APT ignores.
-echo "# deb http://apt.example/base bookworm main" >"$T/etc/sources.list"
-printf 'Types: deb\nEnabled: no\nURIs: http://apt.example/base\nSuites: bookworm\nComponents: main\n' \
+echo "# deb file:/srv/apt/base bookworm main" >"$T/etc/sources.list"
+printf 'Types: deb\nEnabled: no\nURIs: file:/srv/apt/base\nSuites: bookworm\nComponents: main\n' \
     >"$T/etc/sources.list.d/debian.sources"
 if "$SCRIPT" "$T/etc/sources.list" "$T/etc/sources.list.d" "$T/none" 2>"$T/none.err"; then
     fail "nothing to take: exit 0"
