@@ -310,8 +310,13 @@ class tst_VantrelRun : public QObject {
                 QVERIFY2(last.endsWith(", results in " + QDir(work).filePath(csv.first()).toUtf8()), last);
             }
             if (args.first() == "survey") {
-                // One line a machine, and the survey changes nothing.
-                QCOMPARE(run.out.count("\n"), done + 1);
+                // One line a machine, the run log's line and the summary; the survey changes
+                // nothing.
+                QCOMPARE(run.out.count("\n"), done + 2);
+                const QStringList logs = QDir(work).entryList({"_run*.log"});
+                QCOMPARE(logs.size(), 1);
+                QVERIFY2(run.out.contains("Run log --> " + QDir(work).filePath(logs.first()).toUtf8()),
+                         run.out);
                 QCOMPARE(dump(), before);
                 const QStringList csv =
                     QDir(work).entryList({args.contains("s.csv") ? "s.csv" : "_survey*.csv"});
