@@ -189,15 +189,15 @@ BatchReport Run::execute() {
         std::vector<MachineEnd> ends;
         ends.reserve(outcomes.size());
         for (const MachineOutcome& o : outcomes) {
+            // Only an account the run was given can be another's: with none, nothing is.
+            const bool otherAccount = isSurvey && !in_.account.empty() && !o.logsOnAs.empty() &&
+                                      !SameAccount(o.logsOnAs, in_.account);
             ends.push_back({o.index, o.machine,
                             !o.notTried.empty() ? MachineEnd::How::NotTried
                             : o.failed          ? MachineEnd::How::Failed
                                                 : MachineEnd::How::Done,
-                            !o.notTried.empty() ? o.notTried : o.reason});
-            // Only an account the run was given can be another's: with none, nothing is.
-            if (isSurvey && !in_.account.empty() && !o.logsOnAs.empty() &&
-                !SameAccount(o.logsOnAs, in_.account))
-                ends.back().otherAccount = o.logsOnAs;
+                            !o.notTried.empty() ? o.notTried : o.reason,
+                            otherAccount ? o.logsOnAs : std::string()});
         }
         host_.machinesEnded(ends);
         if (halted > 0)

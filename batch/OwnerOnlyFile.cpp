@@ -1,5 +1,7 @@
 #include "batch/OwnerOnlyFile.h"
 
+#include "platform/NewFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -7,24 +9,13 @@
 
 namespace vantrel {
 
-namespace {
-
-// "x.log" -> "x_2.log" for n = 2.
-QString numberedName(const QString& name, int n) {
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString suffix = "_" + QString::number(n);
-    return dot > 0 ? name.left(dot) + suffix + name.mid(dot) : name + suffix;
-}
-
-} // namespace
-
 std::unique_ptr<QFile> createOwnerOnlyFile(const std::string& directory, const std::string& name, bool exact,
                                            const std::string& what) {
     constexpr int Tries = 10000;
     const QDir dir(QString::fromStdString(directory));
-    const QString wanted = QString::fromStdString(name);
     for (int n = 1; n <= (exact ? 1 : Tries); ++n) {
-        auto file = std::make_unique<QFile>(dir.filePath(n == 1 ? wanted : numberedName(wanted, n)));
+        const std::string candidate = n == 1 ? name : platform::numberedName(name, n);
+        auto file = std::make_unique<QFile>(dir.filePath(QString::fromStdString(candidate)));
         // NewOnly: never an existing file, even one made in the same second by another run.
         if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
                        QFileDevice::ReadOwner | QFileDevice::WriteOwner))
@@ -34,7 +25,8 @@ std::unique_ptr<QFile> createOwnerOnlyFile(const std::string& directory, const s
                                      QDir::toNativeSeparators(file->fileName()).toStdString() + ": " +
                                      file->errorString().toStdString());
     }
-    const std::string path = QDir::toNativeSeparators(dir.filePath(wanted)).toStdString();
+    const std::string path =
+        QDir::toNativeSeparators(dir.filePath(QString::fromStdString(name))).toStdString();
     throw std::runtime_error(exact ? "The file " + path + " already exists; it is never overwritten"
                                    : "Could not create " + what + ": every name for " + name + " is taken");
 }

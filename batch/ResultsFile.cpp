@@ -19,17 +19,21 @@
 
 namespace vantrel {
 
-std::string resultsFileName(std::chrono::system_clock::time_point when) {
-    std::time_t t = std::chrono::system_clock::to_time_t(when);
+std::string localTimeText(std::chrono::system_clock::time_point when, const char* format) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &t);
 #else
     localtime_r(&t, &local);
 #endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%m%Y_%H%M%S", &local);
-    return std::string("_results") + stamp + ".csv";
+    char text[32];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+std::string resultsFileName(std::chrono::system_clock::time_point when) {
+    return "_results" + localTimeText(when, "%m%Y_%H%M%S") + ".csv";
 }
 
 std::string csvField(const std::string& text) {
@@ -60,18 +64,6 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 #else
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 #endif
-}
-
-// "x.csv" -> "x_2.csv" for n = 2.
-std::string numberedName(const std::string& name, int n) {
-    const std::string ext = ".csv";
-    std::string stem = name;
-    std::string tail;
-    if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) {
-        stem = name.substr(0, name.size() - ext.size());
-        tail = ext;
-    }
-    return stem + "_" + std::to_string(n) + tail;
 }
 
 #ifdef _WIN32
@@ -134,7 +126,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
     // An open file cannot be unlinked here, so the file is made under its own name at once.
     // O_EXCL makes "never overwrite" hold even against another run starting in the same second.
     for (int n = 1; n <= MaxTries; ++n) {
-        std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
+        std::string candidate = joinPath(directory, n == 1 ? name : platform::numberedName(name, n));
         int fd = platform::createNewFile(candidate);
         if (fd >= 0) {
             fd_ = fd;
@@ -169,7 +161,7 @@ ResultsFile::ResultsFile(const std::string& directory, const std::string& name, 
         abandon(staging, e.what());
     }
     for (int n = 1; n <= MaxTries && path_ == staging; ++n) {
-        const std::string candidate = joinPath(directory, n == 1 ? name : numberedName(name, n));
+        const std::string candidate = joinPath(directory, n == 1 ? name : platform::numberedName(name, n));
         if (::link(staging.c_str(), candidate.c_str()) == 0)
             path_ = candidate;
         else if (errno != EEXIST)

@@ -6,6 +6,9 @@
 
 namespace vantrel {
 
+// `when` in local time, as std::strftime writes it with `format` (at most 31 characters).
+std::string localTimeText(std::chrono::system_clock::time_point when, const char* format);
+
 // "_results" + MMYYYY + "_" + HHMMSS + ".csv", local time.
 std::string resultsFileName(std::chrono::system_clock::time_point when);
 

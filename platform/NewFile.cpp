@@ -23,4 +23,11 @@ int createNewFile(const std::string& path) {
 #endif
 }
 
+std::string numberedName(const std::string& name, int n) {
+    const auto dot = name.rfind('.');
+    const std::string suffix = "_" + std::to_string(n);
+    if (dot == std::string::npos || dot == 0) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
 } // namespace platform

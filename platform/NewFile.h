@@ -9,4 +9,8 @@ namespace platform {
 // descriptor, or -1 with errno set (EEXIST when the name is taken).
 int createNewFile(const std::string& path);
 
+// The name tried when `name` is taken: "x.csv" -> "x_2.csv" for n = 2, the number before the
+// extension.
+std::string numberedName(const std::string& name, int n);
+
 } // namespace platform

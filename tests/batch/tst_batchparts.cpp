@@ -2,6 +2,7 @@
 // without a shell, the worker threads and the rule for entries naming the same machine.
 #include "batch/ResultsFile.h"
 #include "batch/RunAndWait.h"
+#include "batch/RunLog.h"
 #include "batch/Schedule.h"
 #include "batch/WorkerThreads.h"
 #include "common/AppEnv.h"
@@ -123,6 +124,19 @@ class tst_BatchParts : public QObject {
             QByteArray(
                 "MACHINE,STOPPED,UPDATED,RESTARTED,ERROR MESSAGE\r\n\"WS,1\",N/A,True,N/A,No Error:6\r\n"));
         QCOMPARE(readAll(dir.filePath("_results.csv")), QByteArray("keep me"));
+
+        // The run log takes the same numbering, and no one else may read it.
+        QFile loggedBefore(dir.filePath("_run.log"));
+        QVERIFY(loggedBefore.open(QIODevice::WriteOnly));
+        loggedBefore.close();
+        const vantrel::RunLog log({d, "_run.log", false});
+        QCOMPARE(QString::fromStdString(log.path()), QDir::toNativeSeparators(dir.filePath("_run_2.log")));
+#ifndef Q_OS_WIN // Windows keeps this in the file's access list, which these bits do not show
+        QCOMPARE(QFile::permissions(dir.filePath("_run_2.log")) &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
+#endif
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, vantrel::RunLog({d, "_run.log", true}));
     }
 
 #ifndef Q_OS_WIN

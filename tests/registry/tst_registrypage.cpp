@@ -70,25 +70,25 @@ bool keyExists(const std::string& machine, const std::string& path) {
     return k.ok();
 }
 
-std::string readText(const std::string& machine, const std::string& path, const std::string& name) {
-    std::string out;
+// A value of HKEY_LOCAL_MACHINE on `machine`, read as it is stored.
+auto readRaw(const std::string& machine, const std::string& path, const std::string& name) {
     auto& reg = platform::registry();
     auto c = reg.RegConnectRegistry("\\\\" + machine, 0x80000002);
     auto k = reg.RegOpenKeyEx(c.value, path, 0, 0x2003F);
     auto r = reg.RegQueryValueEx(k.value, name, 1024);
     reg.RegCloseKey(k.value);
     reg.RegCloseKey(c.value);
+    return r;
+}
+
+std::string readText(const std::string& machine, const std::string& path, const std::string& name) {
+    const auto r = readRaw(machine, path, name);
     return std::string(r.data.begin(), r.data.end()).c_str();
 }
 
 // A value as the test reads it back: its type and its data (numbers in decimal).
 QString readTyped(const std::string& machine, const std::string& path, const std::string& name) {
-    auto& reg = platform::registry();
-    auto c = reg.RegConnectRegistry("\\\\" + machine, 0x80000002);
-    auto k = reg.RegOpenKeyEx(c.value, path, 0, 0x2003F);
-    auto r = reg.RegQueryValueEx(k.value, name, 1024);
-    reg.RegCloseKey(k.value);
-    reg.RegCloseKey(c.value);
+    const auto r = readRaw(machine, path, name);
     if (r.error) return "error " + QString::number(r.error);
     QString data;
     if (r.type == platform::reg::Dword || r.type == platform::reg::Qword) {
