@@ -133,6 +133,9 @@ class BatchHost {
     // further machine starts, and a machine in flight that has not reached its change yet is
     // left as it is; one past it finishes its sequence.
     virtual bool stopRequested() = 0;
+    // The same, for a wait that asks many times a second: it may learn of a stop a few tens
+    // of milliseconds late.
+    virtual bool stopRequestedWhileWaiting() { return stopRequested(); }
 
   private:
     RunLog* log_ = nullptr;

@@ -8,8 +8,10 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -18,6 +20,11 @@
 #include <stdexcept>
 
 namespace vantrel {
+
+namespace {
+// How often the window's thread looks for a stop on behalf of the waiting workers.
+constexpr int StopWatchMs = 20;
+} // namespace
 
 std::string machineKey(const std::string& entry) {
     return QString::fromStdString(machineName(entry)).toCaseFolded().toStdString();
@@ -206,6 +213,14 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
         return nullptr;
     };
 
+    // Waiting workers ask whether to stop many times a second; the window's thread looks for
+    // them, so that dozens of waits do not each queue a question on it and wait for its turn.
+    std::atomic<bool> stopSeen{false};
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, [&] {
+        if (host_.stopRequested()) stopSeen = true;
+    });
+    stopWatch.start(StopWatchMs);
     {
         // Declared after what its jobs use, so its threads have ended before that goes.
         WorkerThreads threads(atOnce);
@@ -236,7 +251,7 @@ std::vector<MachineOutcome> Schedule::severalAtOnce(Gate& gate, int atOnce) {
             showPosition(index + 1, static_cast<int>(inFlight.size()));
             threads.run([&, index, machine] {
                 setThreadDialogs(&workerBoxes);
-                WorkerHost host(host_, &context);
+                WorkerHost host(host_, &context, &stopSeen);
                 MachineOutcome outcome;
                 try {
                     outcome = Sequence(host, in_, wait_, results_, gate, true).run(index, machine);

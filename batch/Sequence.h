@@ -130,7 +130,7 @@ class Sequence {
     }
     // A stop of the run ends a service wait at once: the row then says where the service was.
     std::function<bool()> stopCheck() {
-        return [this] { return host_.stopRequested(); };
+        return [this] { return host_.stopRequestedWhileWaiting(); };
     }
 
     // A failed step's text becomes the row's error; a later failure replaces it with its own,

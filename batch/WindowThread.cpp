@@ -52,11 +52,14 @@ OsprelEnd WorkerHost::grantWithOsprel(const std::string& machine, const std::str
     OsprelEnd end;
     end.outcome = RunAndWaitBlocking(
         osprelProgram(), osprelArguments(QString::fromStdString(machine), QString::fromStdString(account)),
-        [this] { return stopRequested(); }, &end.exitStatus);
+        [this] { return stopRequestedWhileWaiting(); }, &end.exitStatus);
     return end;
 }
 bool WorkerHost::stopRequested() {
     return onWindowThread(o_, [&] { return w_.stopRequested(); });
+}
+bool WorkerHost::stopRequestedWhileWaiting() {
+    return stopSeen_ ? stopSeen_->load(std::memory_order_relaxed) : stopRequested();
 }
 
 Answer WorkerDialogs::message(Icon icon, const std::string& title, const std::string& text, Buttons buttons) {

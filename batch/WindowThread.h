@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QObject>
 
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -74,7 +75,10 @@ template <class F> auto offWindowThread(F&& call) {
 // machine's lines keep their order. Osprel is started and waited for on the worker itself.
 class WorkerHost : public BatchHost {
   public:
-    WorkerHost(BatchHost& window, QObject* windowObject) : w_(window), o_(windowObject) {}
+    // `stopSeen`, when given, answers stopRequestedWhileWaiting() without going to the
+    // window's thread, which keeps it current.
+    WorkerHost(BatchHost& window, QObject* windowObject, const std::atomic<bool>* stopSeen = nullptr)
+        : w_(window), o_(windowObject), stopSeen_(stopSeen) {}
 
     BatchInputs inputs() override;
     bool waitForService() override;
@@ -93,10 +97,12 @@ class WorkerHost : public BatchHost {
     void endBusy() override;
     OsprelEnd grantWithOsprel(const std::string& machine, const std::string& account) override;
     bool stopRequested() override;
+    bool stopRequestedWhileWaiting() override;
 
   private:
     BatchHost& w_;
     QObject* o_;
+    const std::atomic<bool>* stopSeen_;
 };
 
 // The boxes of worker threads (a service procedure's, Osprel's start failure), shown by the
