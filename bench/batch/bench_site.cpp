@@ -274,9 +274,11 @@ int windowChild(int argc, char** argv) {
     QElapsedTimer clock;
     QTimer probe;
     qint64 last = -1, maxGap = 0, maxGapAt = 0, lastMove = -1, maxStill = 0;
+    int longGaps = 0; // over 50 ms
     QString shown, lastShown;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
+        if (last >= 0 && now - last > 50'000'000) ++longGaps;
         if (last >= 0 && now - last > maxGap) {
             maxGap = now - last;
             maxGapAt = last;
@@ -313,11 +315,12 @@ int windowChild(int argc, char** argv) {
         r.restarted += one.restarted;
     }
     std::printf(
-        "run %.1f s; longest event-loop gap %.1f ms (from %.2f s); \"Machine n of N\" still at most %.0f ms "
+        "run %.1f s; longest event-loop gap %.1f ms (from %.2f s), %d over 50 ms; \"Machine n of N\" still "
+        "at most %.0f ms "
         "past the "
         "canary, last shown \"%s\"; marks: %d failed, %d not tried; rows %d, updated %d, restarted %d\n",
-        wall, double(maxGap) / 1e6, double(maxGapAt) / 1e9, double(maxStill) / 1e6, qPrintable(lastShown),
-        failedMarks, untriedMarks, r.lines, r.updated, r.restarted);
+        wall, double(maxGap) / 1e6, double(maxGapAt) / 1e9, longGaps, double(maxStill) / 1e6,
+        qPrintable(lastShown), failedMarks, untriedMarks, r.lines, r.updated, r.restarted);
     return 0;
 }
 
