@@ -468,29 +468,30 @@ class tst_BatchRun : public QObject {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("row");
         QTest::addColumn<bool>("stop"); // Stop pressed as the wait begins (WS006's estimate: 100 ms)
+        QTest::addColumn<int>("atOnce");
         QTest::newRow("stop, wait") << "stop"
                                     << "WS006" << true << 500 << "stopped"
-                                    << "WS006: stopped service" << QByteArray() << false;
+                                    << "WS006: stopped service" << QByteArray() << false << 1;
         QTest::newRow("stop, no wait") << "stop"
                                        << "WS006" << false << 600000 << "stop_pending"
-                                       << "WS006: stopped service" << QByteArray() << false;
+                                       << "WS006: stopped service" << QByteArray() << false << 1;
         QTest::newRow("start that hangs")
             << "start"
             << "WS007" << true << 0 << "start_pending"
             << "WS007:>> FAILED <<: Could not start/restart service: Error::Service is not running after the "
                "start (start pending)"
-            << QByteArray() << false;
-        QTest::newRow("restart, no wait")
-            << "update"
-            << "WS006" << false << 300 << "running"
-            << "WS006: started/restarted service" << QByteArray("WS006,True,True,True,No Error:4") << false;
+            << QByteArray() << false << 1;
+        QTest::newRow("restart, no wait") << "update"
+                                          << "WS006" << false << 300 << "running"
+                                          << "WS006: started/restarted service"
+                                          << QByteArray("WS006,True,True,True,No Error:4") << false << 1;
         QTest::newRow("restart after an endless stop")
             << "update"
             << "WS006" << false << 600000 << "stop_pending"
             << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
             << QByteArray("WS006,False,True,False,Stop Failed: Error::Service has not stopped after the stop "
                           "(stop pending);Restart Failed: not started as the service has not stopped")
-            << false;
+            << false << 1;
         QTest::newRow("Stop during an endless stop")
             << "update"
             << "WS006" << false << 600000 << "stop_pending"
@@ -498,7 +499,15 @@ class tst_BatchRun : public QObject {
             << QByteArray(
                    "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
                    "stopping (stop pending);Restart Failed: not started as the service has not stopped")
-            << true;
+            << true << 1;
+        QTest::newRow("Stop during an endless stop, two at once")
+            << "update"
+            << "WS006" << false << 600000 << "stop_pending"
+            << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
+            << QByteArray(
+                   "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
+                   "stopping (stop pending);Restart Failed: not started as the service has not stopped")
+            << true << 2;
         QTest::newRow("restart that hangs")
             << "update"
             << "WS007" << true << 0 << "start_pending"
@@ -506,7 +515,7 @@ class tst_BatchRun : public QObject {
             << QByteArray(
                    "WS007,N/A,True,False,Restart Failed: Error::Service is not running after the start "
                    "(start pending)")
-            << false;
+            << false << 1;
     }
     void waitForService() {
         QFETCH(QString, action);
@@ -517,6 +526,7 @@ class tst_BatchRun : public QObject {
         QFETCH(QString, line);
         QFETCH(QByteArray, row);
         QFETCH(bool, stop);
+        QFETCH(int, atOnce);
         QString json = network(stopMs);
         // Pressed at the window's first turn once the stop is on its way, whether the wait is
         // notified or polled.
@@ -532,6 +542,7 @@ class tst_BatchRun : public QObject {
             pressStop.start(1);
         }
         prepare(json);
+        vantrel::setMachinesAtOnce(atOnce); // two: the wait is a worker's, the Stop the window's
         fill({host});
         setInputs(action, "CORP\\svc_old", "0ld!pass"); // an account that may log on
         w->checkboxStopStartService->setChecked(true);
