@@ -5,7 +5,7 @@
 //     process; wall time against the run's physical limit, CPU time (simulation included)
 //     and peak memory of that process, rows written;
 //  2. through the window (offscreen, in a process of its own): wall time, the event loop's
-//     longest gap, how long "Machine n of N" went without moving once past the canary, the
+//     longest gap, how long "Machine n of N" went without moving once the canary had widened, the
 //     list's marks after the run, peak memory.
 // The limit is the machines' own time over the machines at once: a live machine needs at least
 // its stop and its start and six remote calls, a dead one its time-out. The remote calls one
@@ -286,11 +286,11 @@ int windowChild(int argc, char** argv) {
         last = now;
         const QString text = w.progress()->positionLbl->text();
         if (text == shown) return;
-        // Past the canary (a second machine started) and until the last has started, the
-        // display should move with every start.
+        // Once the canary has widened to all at once and until the last has started, the
+        // display should move with every start and end.
         if (lastMove >= 0) maxStill = std::max(maxStill, now - lastMove);
-        const bool moving =
-            !text.startsWith("Machine 1 of") && !text.startsWith(QString("Machine %1 of").arg(machines));
+        const int n = text.section(' ', 1, 1).toInt();
+        const bool moving = text.startsWith("Machine ") && n > 2 * atOnce && n < machines;
         lastMove = moving ? now : -1;
         if (!text.isEmpty()) lastShown = text;
         shown = text;
@@ -317,8 +317,9 @@ int windowChild(int argc, char** argv) {
     std::printf(
         "run %.1f s; longest event-loop gap %.1f ms (from %.2f s), %d over 50 ms; \"Machine n of N\" still "
         "at most %.0f ms "
-        "past the "
-        "canary, last shown \"%s\"; marks: %d failed, %d not tried; rows %d, updated %d, restarted %d\n",
+        "once the "
+        "canary had widened, last shown \"%s\"; marks: %d failed, %d not tried; rows %d, updated %d, "
+        "restarted %d\n",
         wall, double(maxGap) / 1e6, double(maxGapAt) / 1e9, longGaps, double(maxStill) / 1e6,
         qPrintable(lastShown), failedMarks, untriedMarks, r.lines, r.updated, r.restarted);
     return 0;
