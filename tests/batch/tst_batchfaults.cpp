@@ -131,13 +131,14 @@ int lockCount(const std::string& db) {
     return count;
 }
 
-// One update run through the main window over the machines given, as a person would start
-// it: account, password, stop and restart, wait ticked, the logon right as asked.
-void runUpdate(const QStringList& machines, bool grant) {
+// One run through the main window over the machines given, as a person would start it:
+// account, password, stop and restart, wait ticked, the logon right as asked. The window is
+// kept for what it shows afterwards.
+std::unique_ptr<frmMain> runThroughWindow(const QString& action, const QStringList& machines, bool grant) {
     auto w = simtest::openMainWindow();
     for (const auto& m : machines)
         w->clients->append(m, true);
-    w->actionTypeCombo->setCurrentText("update");
+    w->actionTypeCombo->setCurrentText(action);
     w->serviceNameCombo->setCurrentText("Albd");
     w->serviceAccountTxt->setText(QString::fromStdString(NewAccount));
     w->passwdTxt->setText(QString::fromStdString(NewPassword));
@@ -145,6 +146,11 @@ void runUpdate(const QStringList& machines, bool grant) {
     w->checkboxStopStartService->setChecked(true);
     w->checkboxWaitForService->setChecked(true);
     QTest::mouseClick(w->executeBut, Qt::LeftButton);
+    return w;
+}
+
+void runUpdate(const QStringList& machines, bool grant) {
+    runThroughWindow("update", machines, grant);
 }
 
 // What a run through either front end left behind.
@@ -157,17 +163,7 @@ struct RunSeen {
 
 RunSeen runInWindow(const QString& action, const QStringList& machines, bool grant, const QString& folder) {
     RunSeen seen;
-    auto w = simtest::openMainWindow();
-    for (const auto& m : machines)
-        w->clients->append(m, true);
-    w->actionTypeCombo->setCurrentText(action);
-    w->serviceNameCombo->setCurrentText("Albd");
-    w->serviceAccountTxt->setText(QString::fromStdString(NewAccount));
-    w->passwdTxt->setText(QString::fromStdString(NewPassword));
-    w->cbEnableLogonAsService->setChecked(grant);
-    w->checkboxStopStartService->setChecked(true);
-    w->checkboxWaitForService->setChecked(true);
-    QTest::mouseClick(w->executeBut, Qt::LeftButton);
+    const auto w = runThroughWindow(action, machines, grant);
     const QStringList files = QDir(folder).entryList({"_results*.csv"}, QDir::Files);
     if (!files.isEmpty()) seen.resultsPath = folder + "/" + files.first();
     const QStringList pane = w->textMsg->toPlainText().split('\n');
