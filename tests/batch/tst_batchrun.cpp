@@ -492,22 +492,17 @@ class tst_BatchRun : public QObject {
             << QByteArray("WS006,False,True,False,Stop Failed: Error::Service has not stopped after the stop "
                           "(stop pending);Restart Failed: not started as the service has not stopped")
             << false << 1;
-        QTest::newRow("Stop during an endless stop")
-            << "update"
-            << "WS006" << false << 600000 << "stop_pending"
-            << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
-            << QByteArray(
-                   "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
-                   "stopping (stop pending);Restart Failed: not started as the service has not stopped")
-            << true << 1;
-        QTest::newRow("Stop during an endless stop, two at once")
-            << "update"
-            << "WS006" << false << 600000 << "stop_pending"
-            << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
-            << QByteArray(
-                   "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
-                   "stopping (stop pending);Restart Failed: not started as the service has not stopped")
-            << true << 2;
+        // The same Stop at one at a time and with the wait on a worker of two at once.
+        for (const int atOnce : {1, 2})
+            QTest::newRow(atOnce == 1 ? "Stop during an endless stop"
+                                      : "Stop during an endless stop, two at once")
+                << "update"
+                << "WS006" << false << 600000 << "stop_pending"
+                << "WS006:>> FAILED <<::Could not start/restart service: it has not stopped"
+                << QByteArray(
+                       "WS006,False,True,False,Stop Failed: Error::the run was stopped while the service was "
+                       "stopping (stop pending);Restart Failed: not started as the service has not stopped")
+                << true << atOnce;
         QTest::newRow("restart that hangs")
             << "update"
             << "WS007" << true << 0 << "start_pending"
