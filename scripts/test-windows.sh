@@ -220,15 +220,24 @@ echo "== vantrel-run.exe (the unattended run on the Win32 backend)"
 timeout 120 "$WINE" sc create VantrelRunTest binpath= \
     "\"$(winpath "$WIN/bin/conformance_service.exe")\" -start 200 -stop 200 -hint 2000" >/dev/null 2>&1 || true
 timeout 120 "$WINE" sc start VantrelRunTest >/dev/null 2>&1 || true
-set +e
-printf 'Rotated 3!\n' | WINEPATH="$QT_WINEPATH" \
-    timeout 300 "$WINE" "$WIN/bin/vantrel-run.exe" update --service VantrelRunTest --account "$HERE\\$(id -un)" \
-    --password-stdin --grant-right --restart --wait --results "$(winpath "$WORK/run.csv")" "$HERE" \
-    >"$WORK/run.out" 2>&1
-code=$?
-set -e
-tr -d '\r' <"$WORK/run.out" | sed 's/^/    /'
-row=$(tr -d '\r' <"$WORK/run.csv" 2>/dev/null | tail -1)
+# vantrel-run.exe over this computer, its output into $WORK/NAME.out (shown indented) and its
+# results into $WORK/NAME.csv; its exit status in $code, the file's last row in $row. Called
+# in this shell, never at the end of a pipe, so that both are set here.
+vantrel_run() {
+    name=$1
+    shift
+    set +e
+    WINEPATH="$QT_WINEPATH" timeout 300 "$WINE" "$WIN/bin/vantrel-run.exe" "$@" \
+        --results "$(winpath "$WORK/$name.csv")" "$HERE" >"$WORK/$name.out" 2>&1
+    code=$?
+    set -e
+    tr -d '\r' <"$WORK/$name.out" | sed 's/^/    /'
+    row=$(tr -d '\r' <"$WORK/$name.csv" 2>/dev/null | tail -1)
+}
+vantrel_run run update --service VantrelRunTest --account "$HERE\\$(id -un)" \
+    --password-stdin --grant-right --restart --wait <<'PASSWORD'
+Rotated 3!
+PASSWORD
 if [ "$code" -eq 0 ] && [ "$row" = "$HERE,True,True,True,No Error:4" ]; then
     pass
 else
@@ -238,13 +247,7 @@ if grep -q 'Rotated 3!' "$WORK/run.out" "$WORK/run.csv" 2>/dev/null; then fail "
 # The survey of the same service reads back what the update left. Its LOGON RIGHT is False, not
 # True: Wine's LsaEnumerateAccountRights answers 0xC0000034 for every account, even right after
 # the grant above, and on Windows that status says the account holds no rights at all.
-set +e
-WINEPATH="$QT_WINEPATH" timeout 300 "$WINE" "$WIN/bin/vantrel-run.exe" survey --service VantrelRunTest \
-    --results "$(winpath "$WORK/survey.csv")" "$HERE" >"$WORK/survey.out" 2>&1
-code=$?
-set -e
-tr -d '\r' <"$WORK/survey.out" | sed 's/^/    /'
-row=$(tr -d '\r' <"$WORK/survey.csv" 2>/dev/null | tail -1)
+vantrel_run survey survey --service VantrelRunTest
 if [ "$code" -eq 0 ] && [ "$row" = "$HERE,VantrelRunTest,Running,Demand,$HERE\\$(id -un),False," ]; then
     pass
 else
